@@ -1,0 +1,161 @@
+#define _CRT_RAND_S
+#include <stdlib.h>
+
+#include "library/Library.h"
+
+#include <cwchar>
+#include <iterator>
+
+namespace {
+
+// Element names are at most this long; anything longer is no name of ours.
+constexpr int kMaxName = 7;
+// The smallest song record a file can hold ("<SONG></SONG>", in bytes): a COUNT beyond
+// what the file could contain is no hint but damage and is ignored.
+constexpr uint64_t kMinSongBytes = 13 * sizeof(wchar_t);
+
+// Upper-cases an ASCII name into out; false when it is too long to be one of ours.
+bool FoldName(const wchar_t* name, wchar_t (&out)[kMaxName + 1]) {
+    int i = 0;
+    for (; name[i]; ++i) {
+        if (i == kMaxName) return false;
+        wchar_t c = name[i];
+        out[i] = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c;
+    }
+    out[i] = 0;
+    return true;
+}
+
+bool IsSong(const wchar_t* name) {
+    wchar_t folded[kMaxName + 1];
+    return FoldName(name, folded) && wcscmp(folded, L"SONG") == 0;
+}
+
+int ToInt(const wchar_t* text) {
+    return static_cast<int>(wcstol(text, nullptr, 10));
+}
+
+}  // namespace
+
+CLibrary::CLibrary(std::wstring path) : path_(std::move(path)) {}
+
+CLibrary::~CLibrary() = default;
+
+CLibrary::Field CLibrary::Classify(const wchar_t* name) {
+    static const struct {
+        const wchar_t* name;
+        Field field;
+    } kFields[] = {
+        {L"ID", Field::Id},         {L"TITLE", Field::Title},   {L"ARTIST", Field::Artist},
+        {L"COOP", Field::Coop},     {L"TOOL", Field::Tool},     {L"FILE", Field::File},
+        {L"UPDATE", Field::Update}, {L"FLAGS", Field::Flags},   {L"TYPE", Field::Type},
+        {L"CHAN", Field::Chan},     {L"INST", Field::Inst},     {L"SIZE", Field::Size},
+        {L"LENGTH", Field::Length}, {L"START", Field::Start},   {L"END", Field::End},
+        {L"PEAK", Field::Peak},     {L"RMS", Field::Rms},       {L"VERSION", Field::Version},
+        {L"DATE", Field::Date},     {L"COUNT", Field::Count},
+    };
+    wchar_t folded[kMaxName + 1];
+    if (!FoldName(name, folded)) return Field::None;
+    for (const auto& f : kFields) {
+        if (f.name[0] == folded[0] && wcscmp(f.name, folded) == 0) return f.field;
+    }
+    return Field::None;
+}
+
+int CLibrary::GetVersion(bool reread) {
+    if (!reread) return version_;
+    versionOnly_ = true;
+    Open(path_.c_str(), 0);
+    versionOnly_ = false;
+    return version_;
+}
+
+bool CLibrary::Reload(int stepBudget) {
+    songs_.clear();
+    // The totals are sums over the songs held, so they start again with them.
+    totalSize_ = 0;
+    totalDuration_ = 0;
+    currentElement_ = Field::None;
+    current_.Reset();
+    return Open(path_.c_str(), stepBudget);
+}
+
+const CSong* CLibrary::GetSong(int id) const {
+    if (id < 1 || id > static_cast<int>(songs_.size())) return nullptr;
+    return &songs_[id - 1];
+}
+
+bool CLibrary::OnElementStart(const wchar_t* name) {
+    currentElement_ = Classify(name);
+    if (currentElement_ == Field::None && IsSong(name)) current_.Reset();
+    return true;
+}
+
+bool CLibrary::OnElementEnd(const wchar_t* name) {
+    currentElement_ = Field::None;
+    // A version-only read may run over a file whose songs come before VERSION; it must not
+    // add them (nor their totals) to the catalogue in memory.
+    if (versionOnly_ || !IsSong(name)) return true;
+    if (current_.id != GetCount() + 1) {
+        version_ = 0;  // the catalogue is inconsistent; what was read stays
+        return false;
+    }
+    totalSize_ += static_cast<uint32_t>(current_.size);
+    totalDuration_ += current_.PlayLength();
+    songs_.push_back(std::move(current_));
+    return true;
+}
+
+bool CLibrary::OnText(const wchar_t* text) {
+    switch (currentElement_) {
+    case Field::None: break;
+    case Field::Version:
+        version_ = ToInt(text);
+        return !versionOnly_;
+    case Field::Date: date_ = wcstoll(text, nullptr, 10); break;
+    case Field::Count: {
+        long long count = wcstoll(text, nullptr, 10);
+        // Only a hint for the array; a negative or impossible count is no hint.
+        if (!versionOnly_ && count > 0 && static_cast<uint64_t>(count) <= GetFileSize() / kMinSongBytes) {
+            try {
+                songs_.reserve(static_cast<size_t>(count));
+            } catch (...) {
+            }
+        }
+        break;
+    }
+    case Field::Id: current_.id = ToInt(text); break;
+    case Field::Title: current_.SetTitle(text); break;
+    case Field::Artist: current_.SetArtist(text); break;
+    case Field::Coop: current_.SetCoop(text); break;
+    case Field::Tool: current_.SetTool(text); break;
+    case Field::File: current_.SetFile(text); break;
+    case Field::Update: current_.update = wcstoll(text, nullptr, 10); break;
+    case Field::Flags: current_.flags = ToInt(text); break;
+    case Field::Type: current_.SetType(ToInt(text)); break;
+    case Field::Chan: current_.channels = ToInt(text); break;
+    case Field::Inst: current_.instruments = ToInt(text); break;
+    case Field::Size: current_.size = ToInt(text); break;
+    case Field::Length: current_.length = static_cast<float>(wcstod(text, nullptr)); break;
+    case Field::Start: current_.start = static_cast<float>(wcstod(text, nullptr)); break;
+    case Field::End: current_.end = static_cast<float>(wcstod(text, nullptr)); break;
+    case Field::Peak: current_.peak = static_cast<float>(wcstod(text, nullptr)); break;
+    case Field::Rms: current_.rms = static_cast<float>(wcstod(text, nullptr)); break;
+    }
+    return true;
+}
+
+int CLibrary::PickRandom(int currentId) {
+    if (currentId != 0) played_.insert(currentId);
+    unsigned n = static_cast<unsigned>(songs_.size());
+    if (n == 0) return 0;
+    int candidate = 0;
+    // A bounded number of draws: once most songs have been played, a repeat is accepted.
+    for (int tries = 100; --tries > 0;) {
+        unsigned value = 0;
+        rand_s(&value);
+        candidate = static_cast<int>(value % n) + 1;
+        if (played_.insert(candidate).second) return candidate;
+    }
+    return candidate;
+}

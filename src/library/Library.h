@@ -1,0 +1,66 @@
+#pragma once
+// The catalogue of songs: the in-memory model of the library file, with lookups by id,
+// the catalogue's version, date and totals, and the random pick over all songs.
+//
+// No lock: the songs are written only by the tree-building thread during Reload and the
+// following steps, and read by everybody else only after that build has finished.
+
+#include "library/Song.h"
+#include "library/XMLReader.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+class CLibrary : public CXMLReader {
+public:
+    explicit CLibrary(std::wstring path);
+    ~CLibrary() override;
+
+    // With reread, reads the file just far enough to take its VERSION; the songs in memory
+    // are left alone. Without, or when the file cannot be opened, the version in memory.
+    int GetVersion(bool reread);
+
+    // Empties the catalogue and opens the file (see CXMLReader::Open for the budget).
+    bool Reload(int stepBudget);
+
+    // The song with that id, or null. Valid until the next Reload.
+    const CSong* GetSong(int id) const;
+    int GetCount() const { return static_cast<int>(songs_.size()); }
+
+    int64_t GetDate() const { return date_; }
+    uint64_t GetTotalSize() const { return totalSize_; }
+    float GetTotalDuration() const { return totalDuration_; }
+
+    // A random song id, avoiding ids already picked while possible; 0 when the catalogue
+    // is empty. currentId (when not 0) counts as picked.
+    int PickRandom(int currentId);
+
+    const std::wstring& GetPath() const { return path_; }
+
+protected:
+    bool OnElementStart(const wchar_t* name) override;
+    bool OnElementEnd(const wchar_t* name) override;
+    bool OnText(const wchar_t* text) override;
+    void OnSyntaxError() override {}
+
+private:
+    enum class Field {
+        None, Version, Date, Count,
+        Id, Title, Artist, Coop, Tool, File, Update, Flags, Type, Chan, Inst, Size,
+        Length, Start, End, Peak, Rms,
+    };
+    static Field Classify(const wchar_t* name);
+
+    int version_ = 0;
+    uint64_t totalSize_ = 0;
+    float totalDuration_ = 0;
+    bool versionOnly_ = false;
+    int64_t date_ = 0;
+    CSong current_;
+    Field currentElement_ = Field::None;
+    std::wstring path_;
+    std::vector<CSong> songs_;  // the song with id k is at k - 1
+    std::set<int> played_;
+};

@@ -1,0 +1,237 @@
+#define _CRT_RAND_S
+#include <stdlib.h>
+
+#include "playlists/Playlist.h"
+
+#include "library/Library.h"
+#include "library/XMLWriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+const CLibrary* sortLibrary = nullptr;
+
+// Texts compare by their UTF-16 codes with only the ASCII letters folded, so the order is
+// the same on every system whatever its locale; a prefix is the smaller.
+int CompareText(const std::wstring& a, const std::wstring& b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        wchar_t x = a[i], y = b[i];
+        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x + 32);
+        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y + 32);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int CompareUnsigned(int32_t a, int32_t b) {
+    uint32_t x = static_cast<uint32_t>(a), y = static_cast<uint32_t>(b);
+    return x == y ? 0 : (x < y ? -1 : 1);
+}
+
+// A damaged catalogue may hold "nan"; it sorts below every number so that the order
+// stays consistent.
+int CompareReal(float a, float b) {
+    bool na = std::isnan(a), nb = std::isnan(b);
+    if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
+    return a == b ? 0 : (a < b ? -1 : 1);
+}
+
+int CompareSongs(const CSong& a, const CSong& b, int column) {
+    switch (column) {
+    case CPlaylist::kFileName: return CompareText(a.fileName, b.fileName);
+    case CPlaylist::kArtistColumn: return CompareText(a.displayArtist, b.displayArtist);
+    case CPlaylist::kTitle: return CompareText(a.displayTitle, b.displayTitle);
+    case CPlaylist::kSize: return CompareUnsigned(a.size, b.size);
+    case CPlaylist::kChannels: return CompareUnsigned(a.channels, b.channels);
+    case CPlaylist::kInstruments: return CompareUnsigned(a.instruments, b.instruments);
+    case CPlaylist::kType: return CompareUnsigned(a.type, b.type);
+    case CPlaylist::kVersion: return CompareText(a.tool, b.tool);
+    case CPlaylist::kDuration: return CompareReal(a.PlayLength(), b.PlayLength());
+    case CPlaylist::kPeak: return CompareReal(a.peak, b.peak);
+    case CPlaylist::kRms: return CompareReal(a.rms, b.rms);
+    }
+    return 0;
+}
+
+}  // namespace
+
+CPlaylist::CPlaylist(int kind) : kind_(kind) {}
+
+CPlaylist::~CPlaylist() = default;
+
+void CPlaylist::SetLibrary(const CLibrary* library) {
+    sortLibrary = library;
+}
+
+int CPlaylist::GetIdAt(int index) const {
+    return index >= 0 && index < GetCount() ? items_[index].songId : 0;
+}
+
+int CPlaylist::GetSerialAt(int index) const {
+    return index >= 0 && index < GetCount() ? items_[index].serial : 0;
+}
+
+int CPlaylist::GetLastSerial() const {
+    return items_.empty() ? 0 : items_.back().serial;
+}
+
+int CPlaylist::IndexOfSong(int songId) const {
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].songId == songId) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int CPlaylist::IndexOfSerial(int serial) const {
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].serial == serial) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int CPlaylist::Add(int songId, bool allowDuplicate) {
+    if (!allowDuplicate) {
+        int index = IndexOfSong(songId);
+        if (index >= 0) return index;
+    }
+    items_.emplace_back(songId);
+    sortColumn_ = 0;
+    return GetCount() - 1;
+}
+
+void CPlaylist::AddAll(const CPlaylist* other, bool allowDuplicate) {
+    if (!other) return;
+    // Walk a copy of the ids: adding a playlist to itself must not chase its own tail.
+    std::vector<int> ids;
+    ids.reserve(other->items_.size());
+    for (const CPlaylistItem& item : other->items_) {
+        if (item.songId == 0) break;
+        ids.push_back(item.songId);
+    }
+    for (int id : ids) Add(id, allowDuplicate);
+}
+
+void CPlaylist::RemoveAt(int index) {
+    if (index < 0 || index >= GetCount()) return;
+    items_.erase(items_.begin() + index);
+}
+
+void CPlaylist::Move(int from, int to) {
+    sortColumn_ = 0;
+    int count = GetCount();
+    if (from < 0 || from >= count) return;
+    if (to < 0) to = 0;
+    // One neighbour at a time; a target beyond the end stops at the last entry.
+    while (from < to && from + 1 < count) {
+        std::swap(items_[from], items_[from + 1]);
+        ++from;
+    }
+    while (from > to) {
+        std::swap(items_[from], items_[from - 1]);
+        --from;
+    }
+}
+
+void CPlaylist::Sort(int column, bool descending) {
+    sortColumn_ = column;
+    descending_ = descending;
+    if (items_.empty() || column < kFileName || column > kRms || !sortLibrary) return;
+    const CLibrary* library = sortLibrary;
+    // An entry without a song goes after every entry with one, in either direction.
+    std::stable_sort(items_.begin(), items_.end(),
+                     [library, column, descending](const CPlaylistItem& x, const CPlaylistItem& y) {
+                         const CSong* a = library->GetSong(x.songId);
+                         const CSong* b = library->GetSong(y.songId);
+                         if (!a) return false;
+                         if (!b) return true;
+                         int order = CompareSongs(*a, *b, column);
+                         return descending ? order > 0 : order < 0;
+                     });
+}
+
+void CPlaylist::GetSortState(int& column, bool& descending) const {
+    column = sortColumn_;
+    descending = descending_;
+}
+
+bool CPlaylist::PickRandomEntry(int currentSerial, bool resetWhenExhausted, int& serial,
+                                int& songId) {
+    if (currentSerial != 0) played_.insert(currentSerial);
+    serial = songId = 0;
+    unsigned n = static_cast<unsigned>(items_.size());
+    if (n == 0) return false;
+    for (int tries = 100; --tries > 0;) {
+        unsigned value = 0;
+        rand_s(&value);
+        const CPlaylistItem& item = items_[value % n];
+        serial = item.serial;
+        songId = item.songId;
+        if (played_.insert(item.serial).second) return true;
+    }
+    if (resetWhenExhausted) {
+        played_.clear();
+        return PickRandomEntry(currentSerial, false, serial, songId);
+    }
+    return true;  // every draw hit a played entry: the last one stays
+}
+
+bool CPlaylist::Load(const wchar_t* path) {
+    loadedSort_ = 0;
+    descending_ = false;
+    sortColumn_ = 0;
+    items_.clear();
+    currentElement_ = Element::None;
+    if (!Open(path, 0)) return false;
+    if (loadedSort_ != 0) Sort(loadedSort_, descending_);
+    return true;
+}
+
+bool CPlaylist::Save(const wchar_t* path) const {
+    CXMLWriter writer;
+    if (!writer.Create(path)) return false;
+    writer.WriteElement(L"PLAYLIST", nullptr, false);
+    if (sortColumn_ != 0) writer.WriteIntElement(L"SORT", sortColumn_ + (descending_ ? 256 : 0));
+    for (int i = 0, id; (id = GetIdAt(i)) != 0; ++i) writer.WriteIntElement(L"ID", id);
+    writer.WriteElement(L"PLAYLIST", nullptr, true);
+    return writer.Commit();
+}
+
+bool CPlaylist::OnElementStart(const wchar_t* name) {
+    if (_wcsicmp(name, L"ID") == 0) {
+        currentElement_ = Element::Id;
+    } else if (_wcsicmp(name, L"SORT") == 0) {
+        currentElement_ = Element::Sort;
+    } else {
+        currentElement_ = Element::None;
+    }
+    return true;
+}
+
+bool CPlaylist::OnElementEnd(const wchar_t*) {
+    currentElement_ = Element::None;
+    return true;
+}
+
+bool CPlaylist::OnText(const wchar_t* text) {
+    switch (currentElement_) {
+    case Element::Id:
+        Add(static_cast<int>(wcstol(text, nullptr, 10)), true);
+        break;
+    case Element::Sort: {
+        int value = static_cast<int>(wcstol(text, nullptr, 10));
+        loadedSort_ = value;
+        if (value & 256) {
+            loadedSort_ = value & 0xFF;
+            descending_ = true;
+        }
+        break;
+    }
+    case Element::None: break;
+    }
+    return true;
+}
