@@ -1,0 +1,149 @@
+#include "audio/MusicChannel.h"
+
+#include "audio/ModuleCheck.h"
+
+#include <libopenmpt/libopenmpt.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace audio {
+namespace {
+
+constexpr DWORD kFrameBytes = 8;  // two 32-bit float samples
+
+// Volume ramp strength for libopenmpt: "Normal" click removal keeps the replayer's own short
+// ramps; "Sensitive" uses longer, softer ramps that also smooth fast volume changes.
+constexpr int kRampOff = 0;
+constexpr int kRampNormal = -1;
+constexpr int kRampSensitive = 5;
+
+DWORD ChannelType(const char* type) {
+    static const char* const names[] = {"mod", "mtm", "s3m", "xm", "it"};
+    for (DWORD i = 0; i < 5; i++)
+        if (type && std::strcmp(type, names[i]) == 0) return BASS_CTYPE_MUSIC_MOD + i;
+    return BASS_CTYPE_MUSIC_MOD;
+}
+
+}  // namespace
+
+std::unique_ptr<CMusicChannel> CMusicChannel::Load(const std::uint8_t* data, std::size_t size, DWORD flags,
+                                                   DWORD rate) {
+    if (!data || size == 0 || rate == 0) return nullptr;
+    int error = 0;
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        data, size, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr, &error, nullptr,
+        nullptr);
+    if (!module) return nullptr;
+    const char* typeName = openmpt_module_get_metadata(module, "type");
+    bool complete = CModuleCheck::IsComplete(data, size, typeName);
+    DWORD type = ChannelType(typeName);
+    openmpt_free_string(typeName);
+    // A song that plays nothing (no orders) is no more playable than a cut-off one.
+    if (!complete || openmpt_module_get_num_orders(module) <= 0 ||
+        !(openmpt_module_get_duration_seconds(module) > 0.0)) {
+        openmpt_module_destroy(module);
+        return nullptr;
+    }
+    // The end of a song that does not loop is where its data ends, not after a fade of the
+    // replayer's own, so the decoded length is the length the module reports.
+    openmpt_module_ctl_set_text(module, "play.at_end", "stop");
+    std::unique_ptr<CMusicChannel> channel(new (std::nothrow) CMusicChannel(module, rate, type));
+    if (!channel) {
+        openmpt_module_destroy(module);
+        return nullptr;
+    }
+    channel->flags_ = flags & (kChangeableFlags | BASS_MUSIC_DECODE | BASS_SAMPLE_FLOAT);
+    try {
+        CLockGuard guard(channel->lock_);
+        channel->ApplyFlags();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    channel->SetPanSeparation(50.0f);
+    return channel;
+}
+
+CMusicChannel::CMusicChannel(openmpt_module* module, DWORD rate, DWORD type)
+    : module_(module), rate_(rate), type_(type) {}
+
+CMusicChannel::~CMusicChannel() { openmpt_module_destroy(module_); }
+
+void CMusicChannel::ApplyFlags() {
+    int interpolation = 2;  // linear
+    if (flags_ & BASS_MUSIC_NONINTER) interpolation = 1;
+    else if (flags_ & BASS_MUSIC_SINCINTER) interpolation = 8;
+    openmpt_module_set_render_param(module_, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, interpolation);
+
+    int ramp = kRampOff;
+    if (flags_ & BASS_MUSIC_RAMPS) ramp = kRampSensitive;
+    else if (flags_ & BASS_MUSIC_RAMP) ramp = kRampNormal;
+    openmpt_module_set_render_param(module_, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, ramp);
+
+    openmpt_module_set_repeat_count(module_, (flags_ & BASS_MUSIC_LOOP) ? -1 : 0);
+
+    CSurround::Mode mode = CSurround::Off;
+    if (flags_ & BASS_MUSIC_SURROUND) mode = CSurround::Wide;
+    else if (flags_ & BASS_MUSIC_SURROUND2) mode = CSurround::Ambience;
+    surround_.Configure(mode, rate_);
+}
+
+DWORD CMusicChannel::GetData(void* buffer, DWORD bytes) {
+    CLockGuard guard(lock_);
+    float* out = static_cast<float*>(buffer);
+    std::size_t want = bytes / kFrameBytes, done = 0;
+    while (done < want) {
+        std::size_t got = openmpt_module_read_interleaved_float_stereo(module_, std::int32_t(rate_), want - done,
+                                                                       out + 2 * done);
+        if (got == 0) break;
+        done += got;
+    }
+    surround_.Process(out, done);
+    if (volume_ != 1.0f)
+        for (std::size_t i = 0; i < 2 * done; i++) out[i] *= volume_;
+    decoded_ += done * kFrameBytes;
+    return DWORD(done * kFrameBytes);
+}
+
+DWORD CMusicChannel::SetFlags(DWORD flags, DWORD mask) {
+    CLockGuard guard(lock_);
+    mask &= kChangeableFlags;
+    DWORD old = flags_;
+    flags_ = (flags_ & ~mask) | (flags & mask);
+    try {
+        ApplyFlags();
+    } catch (const std::bad_alloc&) {
+        flags_ = old;  // the delay line of the new surround mode could not be had
+        ApplyFlags();
+    }
+    return flags_;
+}
+
+DWORD CMusicChannel::GetFlags() {
+    CLockGuard guard(lock_);
+    return flags_;
+}
+
+void CMusicChannel::SetPanSeparation(float percent) {
+    if (!(percent >= 0.0f)) percent = 0.0f;  // also NaN
+    percent = std::min(percent, 100.0f);
+    CLockGuard guard(lock_);
+    // libopenmpt counts 100 as the module's own separation and goes up to 200.
+    openmpt_module_set_render_param(module_, OPENMPT_MODULE_RENDER_STEREOSEPARATION_PERCENT,
+                                    std::int32_t(std::lround(percent * 2.0f)));
+}
+
+void CMusicChannel::SetVolume(float volume) {
+    if (!(volume >= 0.0f)) volume = 0.0f;
+    CLockGuard guard(lock_);
+    volume_ = std::min(volume, 1.0f);
+}
+
+QWORD CMusicChannel::GetPosition() {
+    CLockGuard guard(lock_);
+    return decoded_;
+}
+
+}  // namespace audio
