@@ -1,0 +1,284 @@
+#include "CatalogBuilder.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "CatalogWriter.h"
+#include "Manifest.h"
+#include "ModuleMeasure.h"
+#include "Overrides.h"
+
+namespace th {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Hash(const std::string& bytes) {
+    uint64_t h = 1469598103934665603ull;  // FNV-1a: stable across machines and builds
+    for (unsigned char c : bytes) { h ^= c; h *= 1099511628211ull; }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%016llx-%zu", static_cast<unsigned long long>(h), bytes.size());
+    return buf;
+}
+
+struct ScannedFile {
+    std::string path;  // relative, '/' separated
+    int64_t size = 0;
+    int64_t mtime = 0;
+};
+
+struct Job {
+    ScannedFile file;
+    int entryIndex = -1;  // index into the manifest's songs, -1 for a new file
+    bool ok = false;
+    ModuleMeasurement result;
+    std::string error;
+};
+
+bool ReadWholeFile(const std::string& path, std::string* data) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    *data = s.str();
+    return static_cast<bool>(in) || in.eof();
+}
+
+std::string FolderArtist(const std::string& relativePath, const std::string& libraryName) {
+    const size_t slash = relativePath.rfind('/');
+    if (slash == std::string::npos) return libraryName;
+    const size_t before = relativePath.rfind('/', slash - 1);
+    return relativePath.substr(before == std::string::npos ? 0 : before + 1,
+                               slash - (before == std::string::npos ? 0 : before + 1));
+}
+
+}  // namespace
+
+std::string CCatalogBuilder::UnsafePathReason(const std::string& relativePath) {
+    static const char* kDevices[] = {"con", "prn", "aux", "nul", "com1", "com2", "com3", "com4", "com5",
+                                     "com6", "com7", "com8", "com9", "lpt1", "lpt2", "lpt3", "lpt4",
+                                     "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
+    if (relativePath.empty()) return "empty path";
+    if (relativePath.size() > 200) return "path longer than 200 characters";
+    size_t start = 0;
+    while (start <= relativePath.size()) {
+        size_t slash = relativePath.find('/', start);
+        if (slash == std::string::npos) slash = relativePath.size();
+        const std::string part = relativePath.substr(start, slash - start);
+        if (part.empty() || part == "." || part == "..") return "empty or relative path component";
+        for (unsigned char c : part) {
+            if (c < 0x20 || c == 0x7F) return "control character in the name";
+            if (std::string_view("\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos)
+                return std::string("character '") + static_cast<char>(c) + "' is not allowed in Windows file names";
+        }
+        if (part.back() == '.' || part.back() == ' ') return "name ends in a dot or space";
+        const std::string stem = Lower(part.substr(0, part.find('.')));
+        for (const char* d : kDevices)
+            if (stem == d) return "name is a Windows device name";
+        start = slash + 1;
+    }
+    return {};
+}
+
+bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summary, std::string* error) {
+    *summary = CatalogSummary{};
+    auto report = [&](const std::string& line) { if (options.report) options.report(line); };
+    std::error_code ec;
+    const fs::path folder = fs::weakly_canonical(fs::path(options.folder), ec);
+    if (ec || !fs::is_directory(folder, ec)) {
+        *error = "not a folder: " + options.folder;
+        return false;
+    }
+    const std::string manifestPath = (folder / CManifest::kFileName).string();
+    const std::string catalogPath = (folder / CCatalogWriter::kFileName).string();
+
+    CManifest manifest;
+    bool existed = false;
+    if (!manifest.Load(manifestPath, &existed, error)) {
+        *error += " (the song ids depend on it: repair or remove it)";
+        return false;
+    }
+    COverrides overrides;
+    if (!options.overridesPath.empty() && !overrides.Load(options.overridesPath, error)) return false;
+
+    // Scan. Hidden entries (dot files and folders) and links are left alone: a link could
+    // lead out of the library, and the server sends only what lies below it.
+    std::vector<ScannedFile> files;
+    auto skip = [&](const std::string& path, const std::string& why) {
+        ++summary->skipped;
+        summary->skippedFiles.push_back(path + ": " + why);
+        report("skipped " + path + ": " + why);
+    };
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+    if (ec) {
+        *error = "cannot read the folder " + folder.string() + ": " + ec.message();
+        return false;
+    }
+    for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        const fs::path& p = it->path();
+        const std::string name = p.filename().string();
+        if (!name.empty() && name[0] == '.') {
+            if (it->is_directory(ec)) it.disable_recursion_pending();
+            continue;
+        }
+        const std::string ext = Lower(p.extension().string());
+        const bool module = ext == ".mod" || ext == ".mtm" || ext == ".xm" || ext == ".s3m" || ext == ".it";
+        if (!module) continue;
+        const std::string rel = fs::relative(p, folder, ec).generic_string();
+        if (it->is_symlink(ec)) { skip(rel, "symbolic link"); continue; }
+        if (!it->is_regular_file(ec)) continue;
+        const std::string why = UnsafePathReason(rel);
+        if (!why.empty()) { skip(rel, why); continue; }
+        struct stat st {};
+        if (stat(p.c_str(), &st) != 0) { skip(rel, "cannot read its size and time"); continue; }
+        if (st.st_size > INT32_MAX) { skip(rel, "larger than 2 GB"); continue; }
+        files.push_back({rel, static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_mtime)});
+    }
+    if (ec) {
+        *error = "cannot read the folder " + folder.string() + ": " + ec.message();
+        return false;
+    }
+    std::sort(files.begin(), files.end(), [](const ScannedFile& a, const ScannedFile& b) { return a.path < b.path; });
+
+    // Match with the manifest; what is new or changed gets measured.
+    std::map<std::string, int> known;
+    for (size_t i = 0; i < manifest.songs.size(); ++i) known[manifest.songs[i].path] = static_cast<int>(i);
+    std::vector<bool> present(manifest.songs.size(), false);
+    std::vector<Job> jobs;
+    for (const ScannedFile& f : files) {
+        const auto k = known.find(f.path);
+        if (k == known.end()) { jobs.push_back({f, -1, false, {}, {}}); continue; }
+        present[k->second] = true;
+        const SongEntry& e = manifest.songs[k->second];
+        if (e.hidden || e.size != f.size || e.mtime != f.mtime) jobs.push_back({f, k->second, false, {}, {}});
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    const int threads = std::max(1, std::min<int>(options.jobs > 0 ? options.jobs
+                                                                   : static_cast<int>(std::thread::hardware_concurrency()),
+                                                  static_cast<int>(jobs.size())));
+    std::atomic<size_t> next{0};
+    std::mutex reportLock;
+    size_t done = 0;
+    auto work = [&]() {
+        for (size_t i = next++; i < jobs.size(); i = next++) {
+            Job& job = jobs[i];
+            std::string data;
+            const std::string full = (folder / job.file.path).string();
+            if (!ReadWholeFile(full, &data)) job.error = "cannot read it";
+            else job.ok = CModuleMeasure::Measure(data, Lower(fs::path(job.file.path).extension().string()).substr(1),
+                                                  &job.result, &job.error);
+            std::lock_guard<std::mutex> lock(reportLock);
+            ++done;
+            char counter[48];
+            std::snprintf(counter, sizeof counter, "[%zu/%zu] ", done, jobs.size());
+            report(counter + job.file.path);
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+    if (!jobs.empty()) work();
+    for (auto& t : pool) t.join();
+    summary->measured = static_cast<int>(jobs.size());
+    summary->measureSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    // Apply: changed files update their own id, new files get the next ids in path order,
+    // broken or vanished known files become hidden.
+    for (Job& job : jobs) {
+        if (job.entryIndex >= 0) {
+            SongEntry& e = manifest.songs[job.entryIndex];
+            if (job.ok) {
+                if (!e.hidden) ++summary->changed;
+                e.hidden = false;
+                e.size = job.file.size;
+                e.mtime = job.file.mtime;
+                e.measured = job.result;
+            } else {
+                skip(job.file.path, job.error);
+                if (!e.hidden) ++summary->removed;
+                e.hidden = true;
+            }
+            continue;
+        }
+        if (!job.ok) { skip(job.file.path, job.error); continue; }
+        SongEntry e;
+        e.id = static_cast<int>(manifest.songs.size()) + 1;
+        e.path = job.file.path;
+        e.size = job.file.size;
+        e.mtime = job.file.mtime;
+        e.measured = job.result;
+        manifest.songs.push_back(std::move(e));
+        ++summary->added;
+    }
+    for (size_t i = 0; i < present.size(); ++i) {
+        if (present[i] || manifest.songs[i].hidden) continue;
+        manifest.songs[i].hidden = true;
+        ++summary->removed;
+        report("removed " + manifest.songs[i].path + " (id " + std::to_string(manifest.songs[i].id) + " is kept hidden)");
+    }
+
+    // The catalogue records.
+    const std::string libraryName = folder.filename().string();
+    std::vector<CatalogSong> records;
+    for (const SongEntry& e : manifest.songs) {
+        const ModuleMeasurement& m = e.measured;
+        const OverrideValues o = overrides.Lookup(e.path);
+        CatalogSong s;
+        s.id = e.id;
+        s.title = !m.title.empty() ? m.title : o.title;
+        s.artist = !m.artist.empty() ? m.artist : !o.artist.empty() ? o.artist : FolderArtist(e.path, libraryName);
+        s.coops = o.coops;
+        s.tool = m.tool;
+        s.file = e.path;
+        std::replace(s.file.begin(), s.file.end(), '/', '\\');
+        s.update = e.mtime;
+        s.flags = e.hidden ? 1 : 0;
+        s.type = m.type;
+        s.channels = m.channels;
+        s.instruments = m.instruments;
+        s.size = e.size;
+        s.length = m.length;
+        s.start = m.start;
+        s.end = m.end;
+        s.peak = m.peak;
+        s.rms = m.rms;
+        records.push_back(std::move(s));
+        if (e.hidden) ++summary->hidden;
+    }
+    const std::string songs = CCatalogWriter::SongsSection(records);
+    const std::string hash = Hash(songs);
+    // The version moves only with the content, so clients download only real changes.
+    if (!existed || hash != manifest.contentHash) {
+        ++manifest.version;
+        manifest.date = static_cast<int64_t>(std::time(nullptr));
+        manifest.contentHash = hash;
+        summary->versionChanged = true;
+    }
+    summary->songs = static_cast<int>(manifest.songs.size());
+    summary->version = manifest.version;
+
+    // Catalogue first, manifest last: a build stopped in between is completed by the next
+    // one, which finds the same content and keeps the version.
+    const std::string catalog = CCatalogWriter::File(manifest.version, manifest.date, records.size(), songs);
+    if (!WriteFileAtomically(catalogPath, catalog, error)) return false;
+    return manifest.Save(manifestPath, error);
+}
+
+}  // namespace th

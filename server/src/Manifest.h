@@ -1,0 +1,44 @@
+#pragma once
+// The manifest beside the catalogue: which file holds which song id, what was measured the
+// last time (so unchanged files are not rendered again) and what the catalogue's version,
+// date and content were. It is the memory that keeps ids stable across builds, and the
+// server's index of the files it may send.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ModuleMeasure.h"
+
+namespace th {
+
+struct SongEntry {
+    int id = 0;
+    std::string path;     // below the library folder, '/' separated
+    bool hidden = false;  // the file is gone or no longer loads; its id stays taken
+    int64_t size = 0;
+    int64_t mtime = 0;    // seconds since 1970-01-01 UTC
+    ModuleMeasurement measured;
+};
+
+class CManifest {
+public:
+    static constexpr const char* kFileName = "Library.manifest";
+
+    virtual ~CManifest() = default;
+
+    // Reads the manifest; false with error set when it exists but is damaged. A missing
+    // file gives an empty manifest and true (*existed tells which).
+    bool Load(const std::string& path, bool* existed, std::string* error);
+    // Writes it through a temporary file, so a reader never sees half a manifest.
+    bool Save(const std::string& path, std::string* error) const;
+
+    int version = 0;
+    int64_t date = 0;
+    std::string contentHash;    // of the catalogue's song records
+    std::vector<SongEntry> songs;  // songs[i].id == i + 1
+};
+
+// Writes bytes to path through a temporary file in the same folder and a rename.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error);
+
+}  // namespace th

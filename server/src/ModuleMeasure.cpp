@@ -1,0 +1,93 @@
+#include "ModuleMeasure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <sstream>
+#include <vector>
+
+#include <libopenmpt/libopenmpt.hpp>
+
+#include "Text.h"
+
+namespace th {
+
+int CModuleMeasure::TypeCode(const std::string& name) {
+    if (name == "mod") return 1;
+    if (name == "mtm") return 2;
+    if (name == "xm") return 3;
+    if (name == "s3m") return 4;
+    if (name == "it") return 5;
+    return 0;
+}
+
+bool CModuleMeasure::Measure(const std::string& data, const std::string& extension,
+                             ModuleMeasurement* out, std::string* error) {
+    // libopenmpt reports load failures by exception; none may leave this function.
+    try {
+        std::ostringstream log;  // libopenmpt's warnings about quirky files are not ours to print
+        openmpt::module mod(data.data(), data.size(), log);
+        ModuleMeasurement m;
+        m.type = TypeCode(mod.get_metadata("type"));
+        if (m.type == 0) {
+            m.type = TypeCode(extension);
+            if (m.type == 0) {
+                *error = "not a MOD, MTM, XM, S3M or IT module (" + mod.get_metadata("type_long") + ")";
+                return false;
+            }
+        }
+        m.title = CleanModuleText(mod.get_metadata("title"));
+        m.artist = CleanModuleText(mod.get_metadata("artist"));
+        m.tool = CleanModuleText(mod.get_metadata("tracker"));
+        m.channels = mod.get_num_channels();
+        m.instruments = mod.get_num_instruments();
+        if (m.instruments == 0) m.instruments = mod.get_num_samples();
+        m.length = mod.get_duration_seconds();
+
+        // One pass through the song (repeat count 0, the default), rendered in stereo.
+        constexpr size_t kFrames = 4096;
+        std::vector<float> buffer(kFrames * 2);
+        const int64_t maxFrames = static_cast<int64_t>(kMaxSeconds * kRate);
+        int64_t frame = 0, first = -1, last = -1;
+        double peak = 0;
+        // Squares are summed from the first loud frame on; those after the latest loud frame
+        // wait in sumPending and are dropped at the end, so trailing silence does not dilute
+        // the level.
+        double sumAll = 0, sumPending = 0;
+        while (frame < maxFrames) {
+            const size_t got = mod.read_interleaved_stereo(kRate, kFrames, buffer.data());
+            if (got == 0) break;
+            for (size_t i = 0; i < got; ++i) {
+                const float l = buffer[2 * i], r = buffer[2 * i + 1];
+                const float a = std::max(std::fabs(l), std::fabs(r));
+                if (a > peak) peak = a;
+                const bool loud = a > kSilence;
+                if (loud && first < 0) first = frame + static_cast<int64_t>(i);
+                if (first < 0) continue;
+                sumPending += static_cast<double>(l) * l + static_cast<double>(r) * r;
+                if (loud) {
+                    last = frame + static_cast<int64_t>(i);
+                    sumAll += sumPending;
+                    sumPending = 0;
+                }
+            }
+            frame += static_cast<int64_t>(got);
+        }
+        if (first >= 0) {
+            m.start = static_cast<double>(first) / kRate;
+            m.end = static_cast<double>(last + 1) / kRate;
+            const double count = 2.0 * static_cast<double>(last - first + 1);
+            m.rms = std::sqrt(sumAll / count);
+        }
+        m.peak = peak;
+        *out = std::move(m);
+        return true;
+    } catch (const std::exception& e) {
+        *error = std::string("libopenmpt cannot load it: ") + e.what();
+    } catch (...) {
+        *error = "libopenmpt cannot load it";
+    }
+    return false;
+}
+
+}  // namespace th
