@@ -141,7 +141,7 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
         const std::string ext = Lower(p.extension().string());
         const bool module = ext == ".mod" || ext == ".mtm" || ext == ".xm" || ext == ".s3m" || ext == ".it";
         if (!module) continue;
-        const std::string rel = fs::relative(p, folder, ec).generic_string();
+        const std::string rel = p.lexically_relative(folder).generic_string();
         if (it->is_symlink(ec)) { skip(rel, "symbolic link"); continue; }
         if (!it->is_regular_file(ec)) continue;
         const std::string why = UnsafePathReason(rel);

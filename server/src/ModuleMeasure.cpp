@@ -76,6 +76,10 @@ bool CModuleMeasure::Measure(const std::string& data, const std::string& extensi
         if (first >= 0) {
             m.start = static_cast<double>(first) / kRate;
             m.end = static_cast<double>(last + 1) / kRate;
+            // libopenmpt lets the last row ring on for a moment after the song's duration;
+            // a song that sounds to its very end ends at its length.
+            if (m.length > 0 && m.end > m.length) m.end = m.length;
+            if (m.start > m.end) m.start = m.end;
             const double count = 2.0 * static_cast<double>(last - first + 1);
             m.rms = std::sqrt(sumAll / count);
         }

@@ -1,0 +1,301 @@
+// The catalogue builder: measured fields, the file format and escaping, stable ids and the
+// version rules, and what happens to bad input.
+#include <gtest/gtest.h>
+
+#include <libopenmpt/libopenmpt.hpp>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "CatalogBuilder.h"
+#include "ModuleWriter.h"
+#include "TestUtil.h"
+
+using namespace th;
+using test::Catalog;
+using test::TempDir;
+using test::ReadCatalog;
+
+namespace {
+
+ModuleSpec Timed(ModuleFormat f, int lead, int sound, int tail) {
+    ModuleSpec s;
+    s.format = f;
+    s.leadRows = lead;
+    s.soundRows = sound;
+    s.tailRows = tail;
+    return s;
+}
+
+bool Build(const std::string& folder, CatalogSummary* summary = nullptr, const std::string& overrides = {},
+           std::string* error = nullptr) {
+    CatalogOptions o;
+    o.folder = folder;
+    o.overridesPath = overrides;
+    o.jobs = 2;
+    CatalogSummary s;
+    std::string e;
+    const bool ok = CCatalogBuilder::Build(o, summary ? summary : &s, error ? error : &e);
+    if (!ok && !error) ADD_FAILURE() << e;
+    return ok;
+}
+
+double Num(const Catalog& c, size_t song, const char* name) { return std::atof(c.Field(song, name).c_str()); }
+
+// Moves a file's modification time, as an edit would.
+void Touch(const std::string& path, long long seconds) {
+    utimbuf t{static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
+    utime(path.c_str(), &t);
+}
+
+}  // namespace
+
+TEST(CatalogBuilder, MeasuresSilenceLengthAndLevelsOfEveryFormat) {
+    const ModuleFormat formats[] = {ModuleFormat::Mod, ModuleFormat::Mtm, ModuleFormat::Xm, ModuleFormat::S3m,
+                                    ModuleFormat::It};
+    const char* names[] = {"a.mod", "b.mtm", "c.xm", "d.s3m", "e.it"};
+    TempDir dir;
+    for (int i = 0; i < 5; ++i) test::WriteModule(dir / ("songs/" + std::string(names[i])), Timed(formats[i], 10 + i, 24, 6));
+    ASSERT_TRUE(Build(dir.Path()));
+    const Catalog c = ReadCatalog(dir.Path());
+    ASSERT_EQ(c.songs.size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(names[i]);
+        const double row = 0.12;
+        EXPECT_EQ(std::atoi(c.Field(i, "TYPE").c_str()), i + 1);
+        EXPECT_EQ(c.Field(i, "CHAN"), "4");
+        EXPECT_NEAR(Num(c, i, "START"), (10 + i) * row, 0.010);
+        EXPECT_NEAR(Num(c, i, "END"), (10 + i + 24) * row, 0.010);
+        // LENGTH is libopenmpt's own duration of the file.
+        const std::string bytes = test::ReadFile(dir / ("songs/" + std::string(names[i])));
+        std::ostringstream log;
+        openmpt::module mod(bytes.data(), bytes.size(), log);
+        EXPECT_NEAR(Num(c, i, "LENGTH"), mod.get_duration_seconds(), 0.0005);
+        EXPECT_GT(Num(c, i, "PEAK"), 0.05);
+        EXPECT_LE(Num(c, i, "PEAK"), 1.5);
+        EXPECT_GT(Num(c, i, "RMS"), 0.01);
+        EXPECT_LT(Num(c, i, "RMS"), Num(c, i, "PEAK"));
+        EXPECT_EQ(c.Field(i, "SIZE"), std::to_string(bytes.size()));
+        EXPECT_EQ(c.Field(i, "FLAGS"), "0");
+    }
+    EXPECT_EQ(c.Field(1, "INST"), "2");  // samples, as MTM has no instruments
+    EXPECT_EQ(c.Field(2, "INST"), "2");
+}
+
+TEST(CatalogBuilder, SilentSongHasEndZeroAndSoundToTheEndEndsAtTheLength) {
+    TempDir dir;
+    test::WriteModule(dir / "x/silent.xm", Timed(ModuleFormat::Xm, 4, 0, 12));
+    test::WriteModule(dir / "x/full.it", Timed(ModuleFormat::It, 0, 40, 0));
+    ASSERT_TRUE(Build(dir.Path()));
+    const Catalog c = ReadCatalog(dir.Path());
+    ASSERT_EQ(c.songs.size(), 2u);
+    // Ids follow the sorted paths: full.it before silent.xm.
+    EXPECT_EQ(c.Field(1, "FILE"), "x\\silent.xm");
+    EXPECT_EQ(c.Field(1, "END"), "0.000");
+    EXPECT_EQ(c.Field(1, "START"), "0.000");
+    EXPECT_EQ(c.Field(1, "RMS"), "0.0000");
+    EXPECT_NEAR(Num(c, 1, "LENGTH"), 16 * 0.12, 0.001);
+    EXPECT_NEAR(Num(c, 0, "START"), 0.0, 0.010);
+    EXPECT_NEAR(Num(c, 0, "END"), Num(c, 0, "LENGTH"), 0.002);
+}
+
+TEST(CatalogBuilder, WritesUtf16WithHeaderAndEscapesTexts) {
+    TempDir dir;
+    ModuleSpec s = Timed(ModuleFormat::It, 0, 8, 0);
+    s.title = "A&B <C> \"D\" 'E'";
+    test::WriteModule(dir / "Some Folder/sub/tune.it", s);
+    test::WriteFile(dir / "over.txt", "[Some Folder/*]\ncoop = Tom & Jerry\ncoop = <Z>\n");
+    ASSERT_TRUE(Build(dir.Path(), nullptr, dir / "over.txt"));
+    const std::string bytes = test::ReadFile(dir / "Library.xml");
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE"));
+    const Catalog c = ReadCatalog(dir.Path());
+    EXPECT_EQ(c.raw.rfind("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n", 0), 0u);
+    EXPECT_NE(c.raw.find("<TITLE>A&amp;B &lt;C&gt; &quot;D&quot; &apos;E&apos;</TITLE>"), std::string::npos);
+    EXPECT_NE(c.raw.find("<COOP>Tom &amp; Jerry</COOP>\r\n<COOP>&lt;Z&gt;</COOP>"), std::string::npos);
+    EXPECT_EQ(c.Field(0, "TITLE"), "A&B <C> \"D\" 'E'");
+    EXPECT_EQ(c.Field(0, "FILE"), "Some Folder\\sub\\tune.it");
+    EXPECT_EQ(c.Field(0, "ARTIST"), "sub");  // no artist in the module or the overrides: the folder
+    EXPECT_EQ(c.version, 1);
+    EXPECT_EQ(c.count, 1);
+    EXPECT_GT(c.date, 1600000000);
+    // Every element of a song is present, VERSION comes before the first song.
+    for (const char* name : {"ID", "TITLE", "ARTIST", "TOOL", "FILE", "UPDATE", "FLAGS", "TYPE", "CHAN", "INST",
+                             "SIZE", "LENGTH", "START", "END", "PEAK", "RMS"})
+        EXPECT_NE(c.Field(0, name), "<missing>") << name;
+    EXPECT_LT(c.raw.find("<VERSION>"), c.raw.find("<SONG>"));
+    struct stat st {};
+    stat((dir / "Some Folder/sub/tune.it").c_str(), &st);
+    EXPECT_EQ(c.Field(0, "UPDATE"), std::to_string(st.st_mtime));
+}
+
+TEST(CatalogBuilder, OverridesNameTheArtistWhereTheModuleHasNone) {
+    TempDir dir;
+    test::WriteModule(dir / "pkg-a/one.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    test::WriteModule(dir / "pkg-b/two.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    test::WriteFile(dir / "over.txt",
+                    "# composers\n[pkg-a/*]\nartist = Ann Composer\n[*/one.mod]\ntitle = Named\n[pkg-b/*]\ncoop = Bob\n");
+    ASSERT_TRUE(Build(dir.Path(), nullptr, dir / "over.txt"));
+    const Catalog c = ReadCatalog(dir.Path());
+    EXPECT_EQ(c.Field(0, "ARTIST"), "Ann Composer");
+    EXPECT_EQ(c.Field(0, "TITLE"), "tunehaven test");  // the module's own title wins
+    EXPECT_EQ(c.Field(1, "ARTIST"), "pkg-b");
+    EXPECT_EQ(c.Field(1, "COOP"), "Bob");
+
+    test::WriteFile(dir / "bad.txt", "artist = nobody\n");
+    std::string error;
+    CatalogSummary s;
+    EXPECT_FALSE(Build(dir.Path(), &s, dir / "bad.txt", &error));
+    EXPECT_NE(error.find("line 1"), std::string::npos) << error;
+}
+
+TEST(CatalogBuilder, IdsStayStableAcrossAddRemoveAndRebuild) {
+    TempDir dir;
+    test::WriteModule(dir / "b.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    test::WriteModule(dir / "d.xm", Timed(ModuleFormat::Xm, 0, 8, 0));
+    ASSERT_TRUE(Build(dir.Path()));
+    // A file that sorts first arrives, one goes away.
+    test::WriteModule(dir / "a.it", Timed(ModuleFormat::It, 0, 8, 0));
+    std::filesystem::remove(dir / "b.mod");
+    CatalogSummary s;
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    EXPECT_EQ(s.added, 1);
+    EXPECT_EQ(s.removed, 1);
+    Catalog c = ReadCatalog(dir.Path());
+    ASSERT_EQ(c.songs.size(), 3u);
+    EXPECT_EQ(c.Field(0, "ID"), "1");
+    EXPECT_EQ(c.Field(0, "FILE"), "b.mod");
+    EXPECT_EQ(c.Field(0, "FLAGS"), "1");  // kept, hidden
+    EXPECT_EQ(c.Field(1, "FILE"), "d.xm");
+    EXPECT_EQ(c.Field(1, "FLAGS"), "0");
+    EXPECT_EQ(c.Field(2, "ID"), "3");
+    EXPECT_EQ(c.Field(2, "FILE"), "a.it");
+    // The file comes back: it gets its old id and is visible again.
+    test::WriteModule(dir / "b.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    c = ReadCatalog(dir.Path());
+    ASSERT_EQ(c.songs.size(), 3u);
+    EXPECT_EQ(c.Field(0, "FILE"), "b.mod");
+    EXPECT_EQ(c.Field(0, "FLAGS"), "0");
+    EXPECT_EQ(c.count, 3);
+}
+
+TEST(CatalogBuilder, VersionGrowsOnlyWhenTheContentChanges) {
+    TempDir dir;
+    test::WriteModule(dir / "a.s3m", Timed(ModuleFormat::S3m, 2, 8, 2));
+    Touch(dir / "a.s3m", 1700000000);
+    CatalogSummary s;
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    EXPECT_EQ(s.version, 1);
+    EXPECT_EQ(s.measured, 1);
+    const long long firstDate = ReadCatalog(dir.Path()).date;
+
+    // Nothing changed: same version and date, nothing measured again.
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    EXPECT_EQ(s.version, 1);
+    EXPECT_FALSE(s.versionChanged);
+    EXPECT_EQ(s.measured, 0);
+    EXPECT_EQ(ReadCatalog(dir.Path()).date, firstDate);
+
+    // A lost catalogue is written again from the manifest with the same version.
+    std::filesystem::remove(dir / "Library.xml");
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    EXPECT_EQ(ReadCatalog(dir.Path()).version, 1);
+
+    // An edited file: measured again, new version.
+    test::WriteModule(dir / "a.s3m", Timed(ModuleFormat::S3m, 2, 16, 2));
+    Touch(dir / "a.s3m", 1700000100);
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    EXPECT_EQ(s.changed, 1);
+    EXPECT_EQ(s.version, 2);
+    EXPECT_EQ(ReadCatalog(dir.Path()).version, 2);
+
+    // Other texts from the overrides change the content too.
+    test::WriteFile(dir / "o.txt", "[*]\nartist = Someone\n");
+    ASSERT_TRUE(Build(dir.Path(), &s, dir / "o.txt"));
+    EXPECT_EQ(s.version, 3);
+    ASSERT_TRUE(Build(dir.Path(), &s, dir / "o.txt"));
+    EXPECT_EQ(s.version, 3);
+
+    // A file that is not a module (by its extension) changes nothing.
+    test::WriteFile(dir / "notes.txt", "hello");
+    ASSERT_TRUE(Build(dir.Path(), &s, dir / "o.txt"));
+    EXPECT_EQ(s.version, 3);
+}
+
+TEST(CatalogBuilder, SkipsDamagedFilesAndUnsafeNamesAndReportsThem) {
+    TempDir dir;
+    test::WriteModule(dir / "good.xm", Timed(ModuleFormat::Xm, 0, 8, 0));
+    test::WriteFile(dir / "noise.it", std::string(3000, '\x5A'));
+    std::string cut = CModuleWriter::Write(Timed(ModuleFormat::It, 0, 8, 0));
+    test::WriteFile(dir / "cut.it", cut.substr(0, 40));
+    test::WriteFile(dir / "empty.mod", "");
+    test::WriteModule(dir / "a\\..\\..\\evil.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    test::WriteModule(dir / "con.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    test::WriteModule(dir / "what?.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    test::WriteModule(dir / ".hidden/h.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    std::filesystem::create_symlink(dir / "good.xm", dir / "link.xm");
+    CatalogSummary s;
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    const Catalog c = ReadCatalog(dir.Path());
+    ASSERT_EQ(c.songs.size(), 1u);
+    EXPECT_EQ(c.Field(0, "FILE"), "good.xm");
+    EXPECT_EQ(s.skipped, 7);
+    std::string all;
+    for (const auto& line : s.skippedFiles) all += line + "\n";
+    EXPECT_NE(all.find("noise.it: "), std::string::npos) << all;
+    EXPECT_NE(all.find("a\\..\\..\\evil.mod: "), std::string::npos) << all;
+    EXPECT_NE(all.find("link.xm: symbolic link"), std::string::npos) << all;
+
+    // A known file that is damaged later keeps its id, hidden.
+    test::WriteFile(dir / "good.xm", "garbage");
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    const Catalog after = ReadCatalog(dir.Path());
+    ASSERT_EQ(after.songs.size(), 1u);
+    EXPECT_EQ(after.Field(0, "FLAGS"), "1");
+    EXPECT_EQ(after.version, 2);
+}
+
+TEST(CatalogBuilder, DamagedManifestStopsTheBuildAndKeepsTheFiles) {
+    TempDir dir;
+    test::WriteModule(dir / "a.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    ASSERT_TRUE(Build(dir.Path()));
+    const std::string catalog = test::ReadFile(dir / "Library.xml");
+    test::WriteFile(dir / "Library.manifest", "tunehaven-manifest 1\nsong\t7\tbroken\n");
+    std::string error;
+    CatalogSummary s;
+    EXPECT_FALSE(Build(dir.Path(), &s, {}, &error));
+    EXPECT_NE(error.find("Library.manifest"), std::string::npos) << error;
+    EXPECT_EQ(test::ReadFile(dir / "Library.xml"), catalog);
+    EXPECT_EQ(test::ReadFile(dir / "Library.manifest"), "tunehaven-manifest 1\nsong\t7\tbroken\n");
+}
+
+TEST(CatalogBuilder, CommandLinePrintsProgressAndSummaryAndRejectsWrongArguments) {
+    TempDir dir;
+    test::WriteModule(dir / "a.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    test::WriteModule(dir / "b.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    std::string out;
+    ASSERT_EQ(test::Run(test::Tool("tunehaven-catalog") + " " + dir.Path(), &out), 0) << out;
+    EXPECT_NE(out.find("[2/2]"), std::string::npos) << out;
+    EXPECT_NE(out.find("2 songs"), std::string::npos) << out;
+    EXPECT_EQ(test::Run(test::Tool("tunehaven-catalog") + " " + dir.Path() + " --bogus", &out), 2);
+    EXPECT_EQ(out.find('\n'), out.size() - 1) << out;  // one line
+    EXPECT_EQ(test::Run(test::Tool("tunehaven-catalog"), &out), 2);
+    EXPECT_EQ(test::Run(test::Tool("tunehaven-catalog") + " " + dir.Path() + " --jobs 0", &out), 2);
+    EXPECT_EQ(test::Run(test::Tool("tunehaven-catalog") + " " + (dir / "missing"), &out), 1);
+    EXPECT_EQ(test::Run(test::Tool("tunehaven-catalog") + " --help", &out), 0);
+}
+
+TEST(CatalogBuilder, UnsafePathReasonAcceptsOrdinaryNames) {
+    EXPECT_EQ(CCatalogBuilder::UnsafePathReason("Artist Name/Song (remix) #2.xm"), "");
+    EXPECT_EQ(CCatalogBuilder::UnsafePathReason("Tästé/ünïcode.it"), "");
+    EXPECT_NE(CCatalogBuilder::UnsafePathReason("a/b\\c.mod"), "");
+    EXPECT_NE(CCatalogBuilder::UnsafePathReason("c:.mod"), "");
+    EXPECT_NE(CCatalogBuilder::UnsafePathReason("dir./x.mod"), "");
+    EXPECT_NE(CCatalogBuilder::UnsafePathReason("aux.mod"), "");
+    EXPECT_NE(CCatalogBuilder::UnsafePathReason(std::string("a\x01.mod")), "");
+}

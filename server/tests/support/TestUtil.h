@@ -1,0 +1,66 @@
+#pragma once
+// Helpers for the native suites: temporary folders, generated modules, catalogue reading,
+// a raw HTTP client and running the built tools.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ModuleWriter.h"
+
+namespace th::test {
+
+// A fresh folder below /tmp, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);  // creates parent folders
+
+// Writes a generated module to path (parent folders created).
+void WriteModule(const std::string& path, const ModuleSpec& spec);
+
+// One SONG of a catalogue: element name to its (entity-decoded) texts, in file order.
+using SongFields = std::map<std::string, std::vector<std::string>>;
+struct Catalog {
+    std::string raw;      // the file as UTF-8 (byte-order mark included)
+    int version = -1;
+    long long date = -1;
+    int count = -1;
+    std::vector<SongFields> songs;
+    const std::string& Field(size_t song, const std::string& name) const;
+};
+Catalog ReadCatalog(const std::string& libraryFolder);
+
+struct HttpResult {
+    bool connected = false;
+    int status = 0;
+    std::map<std::string, std::string> headers;  // lower-case names
+    std::string body;                            // everything after the header, until close
+    bool HasHeader(const std::string& name) const { return headers.count(name) != 0; }
+    long long ContentLength() const;             // -1 when absent
+};
+// GET target from 127.0.0.1:port with "Connection: close", reading until the server closes
+// (at most timeoutSeconds).
+HttpResult HttpGet(int port, const std::string& target, double timeoutSeconds = 15);
+
+// A port that was free a moment ago on 127.0.0.1.
+int FreePort();
+
+// Runs a shell command line; returns its exit code and its standard output (and standard
+// error when mergeErrors).
+int Run(const std::string& command, std::string* output = nullptr, bool mergeErrors = true);
+
+// Path of a built tool (tunehaven-catalog, -server, -modgen).
+std::string Tool(const std::string& name);
+
+}  // namespace th::test
