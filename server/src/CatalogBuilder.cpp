@@ -18,6 +18,7 @@
 #include "Manifest.h"
 #include "ModuleMeasure.h"
 #include "Overrides.h"
+#include "Text.h"
 
 namespace th {
 namespace fs = std::filesystem;
@@ -76,6 +77,7 @@ std::string CCatalogBuilder::UnsafePathReason(const std::string& relativePath) {
                                      "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
     if (relativePath.empty()) return "empty path";
     if (relativePath.size() > 200) return "path longer than 200 characters";
+    if (!IsValidUtf8(relativePath)) return "name is not valid UTF-8";
     size_t start = 0;
     while (start <= relativePath.size()) {
         size_t slash = relativePath.find('/', start);
@@ -160,11 +162,21 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
     // Match with the manifest; what is new or changed gets measured.
     std::map<std::string, int> known;
     for (size_t i = 0; i < manifest.songs.size(); ++i) known[manifest.songs[i].path] = static_cast<int>(i);
+    // The client keeps songs in a Windows folder, where names differ only in case are one
+    // file: a new file that would share its cache file with another song is not taken.
+    std::map<std::string, std::string> folded;
+    for (const ScannedFile& f : files)
+        if (known.count(f.path)) folded.emplace(Lower(f.path), f.path);
     std::vector<bool> present(manifest.songs.size(), false);
     std::vector<Job> jobs;
     for (const ScannedFile& f : files) {
         const auto k = known.find(f.path);
-        if (k == known.end()) { jobs.push_back({f, -1, false, {}, {}}); continue; }
+        if (k == known.end()) {
+            const auto same = folded.emplace(Lower(f.path), f.path);
+            if (!same.second) { skip(f.path, "differs only in case from " + same.first->second); continue; }
+            jobs.push_back({f, -1, false, {}, {}});
+            continue;
+        }
         present[k->second] = true;
         const SongEntry& e = manifest.songs[k->second];
         if (e.hidden || e.size != f.size || e.mtime != f.mtime) jobs.push_back({f, k->second, false, {}, {}});

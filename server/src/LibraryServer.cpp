@@ -234,6 +234,9 @@ void CLibraryServer::Handle(const httplib::Request& req, httplib::Response& res)
     const bool faulted = options_.fault != Fault::None && res.status != 404 && path != options_.base + "version.php";
     if (faulted) line += std::string(" fault=") + FaultName(options_.fault);
     if (!note.empty()) line += " " + note;
+    // The target is the client's text: keep control characters out of the log.
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     std::lock_guard<std::mutex> lock(logLock_);
     options_.log(line);
 }

@@ -1,5 +1,7 @@
 #include "Text.h"
 
+#include <algorithm>
+
 namespace th {
 
 std::u16string Utf8ToUtf16(std::string_view text) {
@@ -34,6 +36,16 @@ std::u16string Utf8ToUtf16(std::string_view text) {
         i += need + 1;
     }
     return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    // A malformed sequence is the only source of U+FFFD that is not spelt out in the text.
+    const std::u16string wide = Utf8ToUtf16(text);
+    const size_t replaced = static_cast<size_t>(std::count(wide.begin(), wide.end(), u'\uFFFD'));
+    size_t spelt = 0;
+    for (size_t at = text.find("\xEF\xBF\xBD"); at != std::string_view::npos; at = text.find("\xEF\xBF\xBD", at + 3))
+        ++spelt;
+    return replaced == spelt;
 }
 
 std::u16string XmlEscape(std::u16string_view text) {

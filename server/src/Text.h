@@ -11,6 +11,9 @@ namespace th {
 // rest of the catalogue.
 std::u16string Utf8ToUtf16(std::string_view text);
 
+// Whether text is well-formed UTF-8 (no stray, cut-off, overlong or surrogate sequences).
+bool IsValidUtf8(std::string_view text);
+
 // Escapes the five XML special characters (&, <, >, ' and ") as entity references.
 std::u16string XmlEscape(std::u16string_view text);
 

@@ -82,6 +82,7 @@ TEST(CatalogBuilder, MeasuresSilenceLengthAndLevelsOfEveryFormat) {
         EXPECT_EQ(c.Field(i, "SIZE"), std::to_string(bytes.size()));
         EXPECT_EQ(c.Field(i, "FLAGS"), "0");
     }
+    EXPECT_EQ(c.Field(0, "INST"), "2");  // the samples played, not MOD's 31 slots
     EXPECT_EQ(c.Field(1, "INST"), "2");  // samples, as MTM has no instruments
     EXPECT_EQ(c.Field(2, "INST"), "2");
 }
@@ -260,6 +261,22 @@ TEST(CatalogBuilder, SkipsDamagedFilesAndUnsafeNamesAndReportsThem) {
     EXPECT_EQ(after.version, 2);
 }
 
+TEST(CatalogBuilder, NewFileDifferingOnlyInCaseFromASongIsSkipped) {
+    TempDir dir;
+    test::WriteModule(dir / "Band/Song.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    ASSERT_TRUE(Build(dir.Path()));
+    test::WriteModule(dir / "band/x.mod", Timed(ModuleFormat::Mod, 0, 8, 0));  // another folder: fine
+    test::WriteModule(dir / "Band/SONG.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
+    CatalogSummary s;
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    EXPECT_EQ(s.added, 1);
+    ASSERT_EQ(s.skippedFiles.size(), 1u);
+    EXPECT_EQ(s.skippedFiles[0], "Band/SONG.mod: differs only in case from Band/Song.mod");
+    const Catalog c = ReadCatalog(dir.Path());
+    ASSERT_EQ(c.songs.size(), 2u);
+    EXPECT_EQ(c.Field(0, "FILE"), "Band\\Song.mod");
+}
+
 TEST(CatalogBuilder, DamagedManifestStopsTheBuildAndKeepsTheFiles) {
     TempDir dir;
     test::WriteModule(dir / "a.mod", Timed(ModuleFormat::Mod, 0, 8, 0));
@@ -298,4 +315,5 @@ TEST(CatalogBuilder, UnsafePathReasonAcceptsOrdinaryNames) {
     EXPECT_NE(CCatalogBuilder::UnsafePathReason("dir./x.mod"), "");
     EXPECT_NE(CCatalogBuilder::UnsafePathReason("aux.mod"), "");
     EXPECT_NE(CCatalogBuilder::UnsafePathReason(std::string("a\x01.mod")), "");
+    EXPECT_NE(CCatalogBuilder::UnsafePathReason("caf\xE9.mod"), "");  // not UTF-8
 }
