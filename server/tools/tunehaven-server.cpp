@@ -34,6 +34,7 @@ const char kHelp[] =
     "                      status-500   status 500 with an error page of correct length\n"
     "                      bad-gzip     a gzip body whose data and checksum are corrupted\n"
     "                      slow         the body trickles out over about ten seconds\n"
+    "  --slow-seconds S  how long the slow fault takes per body (default 10)\n"
     "  --exit-after S    stop by itself after S seconds (for tests)\n"
     "  --export OUT      write the static tree OUT/www and OUT/nginx.conf (listening on the\n"
     "                    host and port given) instead of serving, then exit\n"
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") { std::fputs(kHelp, stdout); return 0; }
         if (arg.rfind("-", 0) == 0) {
             if (arg != "--host" && arg != "--port" && arg != "--base" && arg != "--fault" &&
-                arg != "--export" && arg != "--exit-after")
+                arg != "--export" && arg != "--exit-after" && arg != "--slow-seconds")
                 return Usage("unknown option " + arg);
             if (i + 1 >= argc) return Usage("missing value after " + arg);
             const std::string value = argv[++i];
@@ -86,6 +87,9 @@ int main(int argc, char** argv) {
                 options.base = value;
             } else if (arg == "--fault") {
                 if (!th::CLibraryServer::ParseFault(value, &options.fault)) return Usage("unknown fault " + value);
+            } else if (arg == "--slow-seconds") {
+                if (!ParseNumber(value, 1, 600, &n)) return Usage("--slow-seconds needs seconds from 1 to 600");
+                options.slowSeconds = static_cast<double>(n);
             } else if (arg == "--exit-after") {
                 if (!ParseNumber(value, 1, 86400, &exitAfter)) return Usage("--exit-after needs seconds from 1 to 86400");
             } else {
