@@ -37,7 +37,7 @@ holders() {
     sed -E 's/^[[:space:]]+//; s/[[:space:].]+$//' | grep -v '^$' || true
 }
 
-tmp="$demo.tmp"
+tmp="$demo.tmp.$$"
 rm -rf "$tmp"
 mkdir -p "$tmp"
 overrides="$tmp/overrides.txt"

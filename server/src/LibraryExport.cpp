@@ -44,6 +44,9 @@ std::string CLibraryExport::NginxConfig(const ExportOptions& o, const std::strin
     c += "            try_files " + b + "songs/$arg_id.gz =404;\n";
     c += "        }\n";
     c += "        location / { return 404; }\n";
+    c += "        # Empty 404s: a client that goes by the length alone sees a failure, not a page.\n";
+    c += "        error_page 404 /.not-found;\n";
+    c += "        location = /.not-found { internal; }\n";
     c += "    }\n";
     c += "}\n";
     return c;
@@ -74,6 +77,7 @@ bool CLibraryExport::Write(const ExportOptions& o, int* songs, std::string* erro
         if (!WriteFileAtomically((web / "songs" / (std::to_string(id) + ".gz")).string(), *gz, error)) return false;
         ++*songs;
     }
+    if (!WriteFileAtomically((out / "www" / ".not-found").string(), "", error)) return false;
     std::string root = (out / "www").string();
     return WriteFileAtomically((out / "nginx.conf").string(), NginxConfig(o, root), error);
 }

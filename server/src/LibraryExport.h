@@ -4,6 +4,7 @@
 //   OUT/www<base>version.php    the version digits
 //   OUT/www<base>library.php    the gzip-compressed catalogue
 //   OUT/www<base>songs/N.gz     the gzip-compressed file of visible song N
+//   OUT/www/.not-found          the empty body of every 404
 //   OUT/nginx.conf              a complete configuration serving OUT/www
 #include <string>
 

@@ -15,8 +15,13 @@ constexpr const char* kGzipType = "application/gzip";
 constexpr const char* kErrorPage =
     "<html><head><title>500 Internal Server Error</title></head>"
     "<body><h1>500 Internal Server Error</h1></body></html>\n";
-constexpr const char* kNotFoundPage =
-    "<html><head><title>404 Not Found</title></head><body><h1>404 Not Found</h1></body></html>\n";
+
+// A 404 has an empty body: a client that goes by the length alone then sees a failed
+// request instead of taking an error page for the song it asked for.
+void NotFound(httplib::Response& res) {
+    res.status = 404;
+    res.set_content("", "text/plain");
+}
 
 }  // namespace
 
@@ -217,14 +222,10 @@ void CLibraryServer::Handle(const httplib::Request& req, httplib::Response& res)
         if (gz) {
             length = Send(res, gz, kGzipType, &note);
         } else {
-            res.status = 404;
-            res.set_content(kNotFoundPage, "text/html");
-            length = res.body.size();
+            NotFound(res);
         }
     } else {
-        res.status = 404;
-        res.set_content(kNotFoundPage, "text/html");
-        length = res.body.size();
+        NotFound(res);
     }
     if (!options_.log) return;
     // One line per request: method, target, status, the body's length (for drop-half the

@@ -104,6 +104,9 @@ TEST(NginxExport, NginxServesTheThreeRequestsFromTheExport) {
     EXPECT_EQ(GzipDecompress(song.body), test::ReadFile(lib / "b/three.xm"));
     for (const char* target : {"/tunes/song.php?id=2", "/tunes/song.php?id=9", "/tunes/song.php?id=01",
                                "/tunes/song.php?id=../library.php", "/tunes/song.php", "/tunes/songs/1.gz",
-                               "/nginx.conf", "/tunes/"})
-        EXPECT_EQ(HttpGet(port, target).status, 404) << target;
+                               "/nginx.conf", "/tunes/"}) {
+        const auto r = HttpGet(port, target);
+        EXPECT_EQ(r.status, 404) << target;
+        EXPECT_EQ(r.ContentLength(), 0) << target;
+    }
 }
