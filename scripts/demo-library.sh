@@ -38,6 +38,7 @@ holders() {
 }
 
 tmp="$demo.tmp.$$"
+trap 'rm -rf "$tmp"' EXIT  # a failed run leaves no half library behind
 rm -rf "$tmp"
 mkdir -p "$tmp"
 overrides="$tmp/overrides.txt"

@@ -64,9 +64,13 @@ bool CLibraryServer::ValidBase(const std::string& base) {
 
 std::string CLibraryServer::CorruptGzip(const std::string& gz) {
     std::string bad = gz;
-    // Keep the 10-byte header so the body is still taken for gzip; invert the middle of the
-    // compressed data and the trailer's checksum and length.
-    if (bad.size() <= 18) return bad.size() > 10 ? (bad[10] = static_cast<char>(bad[10] ^ 0xFF), bad) : bad;
+    // Keep the 10-byte header so the body is still taken for gzip; scramble the middle third
+    // of the compressed data and invert the trailer's checksum and length, so that even a
+    // scramble the inflater happens to accept fails its check.
+    if (bad.size() <= 18) {
+        for (size_t i = 10; i < bad.size(); ++i) bad[i] = static_cast<char>(bad[i] ^ 0xFF);
+        return bad;
+    }
     const size_t data = bad.size() - 18;
     for (size_t i = 10 + data / 3; i < 10 + 2 * data / 3 + 1; ++i) bad[i] = static_cast<char>(bad[i] ^ 0x5A);
     for (size_t i = bad.size() - 8; i < bad.size(); ++i) bad[i] = static_cast<char>(bad[i] ^ 0xFF);
