@@ -12,6 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include <httplib.h>
+
 #include "CatalogBuilder.h"
 #include "Gzip.h"
 #include "LibraryServer.h"
@@ -110,6 +112,40 @@ TEST(LibraryServer, AnswersTheThreeRequestsWithExactLengthsAndGzipBodies) {
         EXPECT_EQ(*bytes, test::ReadFile(lib.dir / file));
     }
     EXPECT_EQ(server.Lines().size(), 4u);
+}
+
+TEST(LibraryServer, NeverReencodesBodiesForClientsThatAcceptCompression) {
+    Library lib;
+    Server server(lib.dir.Path());
+    ASSERT_TRUE(server.ok);
+    const std::string accept = "Accept-Encoding: gzip, deflate, br\r\n";
+    const auto version = HttpGet(server.Port(), "/version.php", 15, accept);
+    EXPECT_EQ(version.body, "2");
+    EXPECT_FALSE(version.HasHeader("content-encoding"));
+    for (const char* target : {"/library.php", "/song.php?id=1"}) {
+        const auto r = HttpGet(server.Port(), target, 15, accept);
+        EXPECT_FALSE(r.HasHeader("content-encoding")) << target;
+        EXPECT_TRUE(GzipDecompress(r.body).has_value()) << target;
+    }
+}
+
+TEST(LibraryServer, KeepsAConnectionAliveAcrossRequests) {
+    Library lib;
+    Server server(lib.dir.Path());
+    ASSERT_TRUE(server.ok);
+    httplib::Client client("127.0.0.1", server.Port());
+    client.set_keep_alive(true);
+    for (int round = 0; round < 3; ++round) {
+        auto v = client.Get("/version.php");
+        ASSERT_TRUE(v);
+        EXPECT_EQ(v->body, "2");
+        auto missing = client.Get("/song.php?id=2");
+        ASSERT_TRUE(missing);
+        EXPECT_EQ(missing->status, 404);
+        auto song = client.Get("/song.php?id=3");
+        ASSERT_TRUE(song);
+        EXPECT_EQ(GzipDecompress(song->body), test::ReadFile(lib.dir / "two/c.it"));
+    }
 }
 
 TEST(LibraryServer, UnknownMalformedAndHiddenIdsGet404) {

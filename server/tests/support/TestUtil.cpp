@@ -101,7 +101,7 @@ long long HttpResult::ContentLength() const {
     return it == headers.end() ? -1 : std::atoll(it->second.c_str());
 }
 
-HttpResult HttpGet(int port, const std::string& target, double timeoutSeconds) {
+HttpResult HttpGet(int port, const std::string& target, double timeoutSeconds, const std::string& extraHeaders) {
     HttpResult r;
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) return r;
@@ -116,7 +116,8 @@ HttpResult HttpGet(int port, const std::string& target, double timeoutSeconds) {
         return r;
     }
     r.connected = true;
-    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    const std::string request =
+        "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + extraHeaders + "\r\n";
     if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
         close(fd);
         return r;

@@ -51,7 +51,9 @@ struct HttpResult {
 };
 // GET target from 127.0.0.1:port with "Connection: close", reading until the server closes
 // (at most timeoutSeconds).
-HttpResult HttpGet(int port, const std::string& target, double timeoutSeconds = 15);
+// extraHeaders: further request header lines, each ending in "\r\n".
+HttpResult HttpGet(int port, const std::string& target, double timeoutSeconds = 15,
+                   const std::string& extraHeaders = {});
 
 // A port that was free a moment ago on 127.0.0.1.
 int FreePort();
