@@ -39,6 +39,8 @@ bool CModuleMeasure::Measure(const std::string& data, const std::string& extensi
         m.title = CleanModuleText(mod.get_metadata("title"));
         m.artist = CleanModuleText(mod.get_metadata("artist"));
         m.tool = CleanModuleText(mod.get_metadata("tracker"));
+        // An unidentified tracker is left empty: the client then names the format's own.
+        if (m.tool == "Unknown") m.tool.clear();
         m.channels = mod.get_num_channels();
         m.instruments = mod.get_num_instruments();
         if (m.instruments == 0) m.instruments = mod.get_num_samples();

@@ -353,7 +353,9 @@ std::string WriteS3m(const ModuleSpec& s, const Song& song) {
         Put8(o, 0);
         Put8(o, 1);  // looped
         Put32le(o, 8363);
-        o.append(12, '\0');
+        o.append(4, '\0');
+        Put16le(o, 1);  // sample memory address, as Scream Tracker's Sound Blaster driver saves it
+        o.append(6, '\0');
         PutText(o, "synth " + std::to_string(i + 1), 28);
         o += "SCRS";
     }

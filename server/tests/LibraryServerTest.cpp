@@ -267,7 +267,7 @@ TEST(LibraryServer, CommandLineServesLogsEachRequestAndStopsByItself) {
     Library lib;
     const int port = test::FreePort();
     const std::string command = test::Tool("tunehaven-server") + " " + lib.dir.Path() + " --port " +
-                                std::to_string(port) + " --exit-after 2 --fault status-500";
+                                std::to_string(port) + " --exit-after 3 --fault status-500";
     FILE* p = popen(command.c_str(), "r");
     ASSERT_NE(p, nullptr);
     char line[512];

@@ -40,6 +40,7 @@ TEST(ModuleWriter, EveryFormatLoadsWithItsTypeChannelsTitleAndLength) {
         EXPECT_EQ(mod.get_metadata("type"), CModuleWriter::FormatName(f));
         EXPECT_EQ(mod.get_metadata("title"), "writer test");
         EXPECT_EQ(mod.get_num_channels(), 6);
+        EXPECT_NE(mod.get_metadata("tracker"), "Unknown");
         const double expected = (8 + 70 + 5) * CModuleWriter::RowSeconds(spec);
         EXPECT_NEAR(mod.get_duration_seconds(), expected, 0.001);
     }
