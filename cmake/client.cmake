@@ -2,7 +2,9 @@
 
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_compile_options(-Wall -Wextra -municode)
-add_link_options(-municode -static -static-libgcc -static-libstdc++)
+# -municode at link time picks wmain/wWinMain as the entry; only the program and tools that
+# define wmain get it (the test programs use gtest's main).
+add_link_options(-static -static-libgcc -static-libstdc++)
 
 # libopenmpt, cross-built once by scripts/build-libopenmpt.sh and cached outside the tree.
 if(NOT TH_LIBOPENMPT_DIR)

@@ -14,18 +14,19 @@ th_pid_file="$th_build/xvfb.pid"
   if [ ! -f "$th_pid_file" ] || ! kill -0 "$(cat "$th_pid_file")" 2>/dev/null; then
     rm -f "$th_display_file"
     # -displayfd picks a free display number and writes it once the server is ready.
-    Xvfb -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp >"$th_build/xvfb.log" 2>&1 8>"$th_display_file" &
+    # (fd 9, the lock, is closed for the servers so that they do not hold it forever.)
+    Xvfb -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp >"$th_build/xvfb.log" 2>&1 8>"$th_display_file" 9>&- &
     echo $! >"$th_pid_file"
     for _ in $(seq 100); do [ -s "$th_display_file" ] && break; sleep 0.1; done
   fi
   export DISPLAY=":$(cat "$th_display_file")"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine-env: creating the test prefix $WINEPREFIX (about 10 s)" >&2
-    wineboot -i >/dev/null 2>&1 || true
+    wineboot -i >/dev/null 2>&1 9>&- || true
     wineserver -w || true
   fi
   # A persistent server for this prefix; starting it again when it runs is harmless.
-  wineserver -p >/dev/null 2>&1 || true
+  wineserver -p >/dev/null 2>&1 9>&- || true
 ) 9>"$th_build/.wine-env.lock"
 export DISPLAY=":$(cat "$th_display_file")"
 

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, assembles the demo library, starts the library server on
+# 127.0.0.1:8417 and starts tunehaven under Wine in the user's own Wine prefix (so settings,
+# playlists and the song cache persist between runs).
+#   With $DISPLAY set: runs on that display until the program is closed.
+#   Without a display: runs on a virtual display, saves a screenshot of the running program
+#   (path printed; TH_SCREENSHOT overrides it), then ends the program and the server.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cd "$root"
+
+scripts/deps.sh
+scripts/fetch-music.sh >/dev/null
+scripts/build.sh native build/native
+scripts/build.sh win build/win
+
+library=$(scripts/demo-library.sh | tail -n1)
+log="$root/build/native/server.log"
+build/native/tunehaven-server "$library" >"$log" 2>&1 &
+server_pid=$!
+xvfb_pid=
+cleanup() {
+  kill "$server_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 50); do grep -q '^tunehaven-server: serving' "$log" && break; sleep 0.1; done
+if ! kill -0 "$server_pid" 2>/dev/null; then
+  echo "run.sh: the library server did not start (port 8417 taken?); tunehaven starts without it:" >&2
+  cat "$log" >&2
+fi
+echo "run.sh: library server: $(head -n1 "$log")"
+
+# The user's own prefix; Wine never tries to install its .NET or HTML add-ons (no network).
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
+exe="$root/build/win/tunehaven.exe"
+
+if [ -n "${DISPLAY:-}" ]; then
+  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+  wine "$exe"
+  exit 0
+fi
+
+# No display: a virtual one, a screenshot of the running program, then an orderly end.
+display_file=$(mktemp)
+Xvfb -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 8>"$display_file" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$display_file")"
+rm -f "$display_file"
+[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+wine "$exe" &
+app_pid=$!
+sleep "${TH_SCREENSHOT_DELAY:-8}"
+shot=${TH_SCREENSHOT:-$root/build/tunehaven-screenshot.png}
+import -window root "$shot"
+echo "run.sh: screenshot of the running program saved to $shot"
+wineserver -k 2>/dev/null || true
+wait "$app_pid" 2>/dev/null || true
