@@ -1,0 +1,224 @@
+#include "net/Cache.h"
+
+#include <sys/stat.h>
+
+#include <cwctype>
+
+#include "library/Library.h"
+#include "playlists/Playlist.h"
+
+class CCache::Lock {
+public:
+    explicit Lock(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
+    ~Lock() { LeaveCriticalSection(&cs_); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+private:
+    CRITICAL_SECTION& cs_;
+};
+
+namespace {
+
+constexpr DWORD kStopWaitMs = 5000;
+constexpr int64_t kMegabyte = 1048576;
+
+bool StatFile(const std::wstring& path, struct _stat64& st) {
+    return _wstat64(path.c_str(), &st) == 0;
+}
+
+// Names that Windows maps to devices in every folder ("nul.mod" is the NUL device too).
+bool IsDeviceName(const std::wstring& component) {
+    std::wstring base = component.substr(0, component.find(L'.'));
+    while (!base.empty() && base.back() == L' ') base.pop_back();
+    for (auto& c : base) c = static_cast<wchar_t>(towupper(c));
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$",
+                                              L"CONOUT$"};
+    for (const wchar_t* d : kDevices)
+        if (base == d) return true;
+    if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+        base[3] >= L'0' && base[3] <= L'9')
+        return true;
+    return false;
+}
+
+// A component made only of dots and blanks is "." or ".." to Windows, which drops trailing
+// dots and blanks from names.
+bool IsDotsOnly(const std::wstring& component) {
+    return component.find_first_not_of(L". ") == std::wstring::npos;
+}
+
+}  // namespace
+
+CCache::CCache(const std::wstring& folder, const std::atomic<DWORD>* limitMb)
+    : stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      startEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      workEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      folder_(folder),
+      limit_(limitMb) {
+    InitializeCriticalSection(&lock_);
+    // Without a data folder there is nothing of ours to scan or evict; a relative folder would
+    // make the cache work on the current directory.
+    if (folder_.empty() || !stopEvent_ || !startEvent_ || !workEvent_) return;
+    thread_.reset(CreateThread(nullptr, 0, &CCache::ThreadProc, this, 0, nullptr));
+    if (thread_) SetThreadPriority(thread_.get(), THREAD_PRIORITY_LOWEST);
+}
+
+CCache::~CCache() {
+    if (thread_) {
+        SetEvent(stopEvent_.get());
+        WaitForSingleObject(thread_.get(), kStopWaitMs);
+    }
+    DeleteCriticalSection(&lock_);
+}
+
+void CCache::AddFile(const std::wstring& path) {
+    if (!thread_) return;
+    if (!path.empty()) {
+        // Only files below our own folder are ours to count and delete.
+        if (path.compare(0, folder_.size(), folder_) != 0 ||
+            !IsSafeFile(path.substr(folder_.size())))
+            return;
+        Lock lock(lock_);
+        addedFiles_.push_back(path);
+    }
+    SetEvent(workEvent_.get());
+}
+
+void CCache::Protect(int songId) {
+    Lock lock(lock_);
+    protectQueue_.push_back(songId);
+}
+
+void CCache::Unprotect(int songId) {
+    Lock lock(lock_);
+    unprotectQueue_.push_back(songId);
+}
+
+void CCache::ProtectPlaylist(const CPlaylist* playlist, CLibrary* library) {
+    // The ids go through the protect queue, which every pass applies before it evicts, so the
+    // set of protected files is never changed while a pass reads it.
+    std::vector<int> ids;
+    if (playlist && library) {
+        for (int i = 0;; ++i) {
+            int id = playlist->GetIdAt(i);
+            if (!library->GetSong(id)) break;
+            ids.push_back(id);
+        }
+    }
+    {
+        Lock lock(lock_);
+        library_ = library;
+        protectQueue_.insert(protectQueue_.end(), ids.begin(), ids.end());
+    }
+    SetEvent(startEvent_.get());
+}
+
+bool CCache::IsSafeFile(const std::wstring& file) {
+    if (file.empty()) return false;
+    size_t start = 0;
+    for (;;) {
+        size_t end = file.find_first_of(L"\\/", start);
+        std::wstring component = file.substr(start, end == std::wstring::npos ? end : end - start);
+        if (component.empty() || IsDotsOnly(component) || IsDeviceName(component)) return false;
+        for (wchar_t c : component)
+            if (c < 0x20 || wcschr(L":*?\"<>|", c)) return false;
+        if (end == std::wstring::npos) return true;
+        start = end + 1;
+    }
+}
+
+std::wstring CCache::SongPath(const std::wstring& folder, const std::wstring& file) {
+    if (folder.empty() || !IsSafeFile(file)) return {};
+    return folder + file;
+}
+
+DWORD WINAPI CCache::ThreadProc(void* self) {
+    static_cast<CCache*>(self)->Run();
+    return 0;
+}
+
+void CCache::Run() {
+    Scan(folder_);
+    HANDLE startWait[2] = {stopEvent_.get(), startEvent_.get()};
+    if (WaitForMultipleObjects(2, startWait, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+    HANDLE workWait[2] = {stopEvent_.get(), workEvent_.get()};
+    while (WaitForMultipleObjects(2, workWait, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) Pass();
+}
+
+bool CCache::Stopping() const { return WaitForSingleObject(stopEvent_.get(), 0) == WAIT_OBJECT_0; }
+
+void CCache::Scan(const std::wstring& folder) {
+    if (Stopping()) return;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring name = fd.cFileName;
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            struct _stat64 st;
+            if (StatFile(folder + name, st)) {
+                totalSize_ += st.st_size;
+                timeIndex_.emplace(static_cast<int64_t>(st.st_mtime), folder + name);
+            }
+        } else if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) && name[0] != L'.') {
+            Scan(folder + name + L"\\");
+        }
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+}
+
+std::wstring CCache::FileOf(int songId) const {
+    const CSong* song = library_ ? library_->GetSong(songId) : nullptr;
+    if (!song) return {};
+    return folder_ + song->file;
+}
+
+void CCache::TakeQueues() {
+    Lock lock(lock_);
+    for (const auto& path : addedFiles_) {
+        struct _stat64 st;
+        if (!StatFile(path, st)) continue;
+        timeIndex_.emplace(static_cast<int64_t>(st.st_mtime), path);
+        totalSize_ += st.st_size;
+    }
+    for (int id : protectQueue_) {
+        std::wstring path = FileOf(id);
+        if (path.empty()) break;
+        protectedPaths_.insert(path);
+    }
+    for (int id : unprotectQueue_) {
+        std::wstring path = FileOf(id);
+        if (path.empty()) break;
+        protectedPaths_.erase(path);
+    }
+    addedFiles_.clear();
+    protectQueue_.clear();
+    unprotectQueue_.clear();
+}
+
+void CCache::Evict() {
+    if (!limit_) return;
+    const int64_t limit = static_cast<int64_t>(limit_->load()) * kMegabyte;
+    while (totalSize_ > limit && !Stopping() && !timeIndex_.empty()) {
+        auto oldest = timeIndex_.begin();
+        const std::wstring& path = oldest->second;
+        if (protectedPaths_.count(path)) break;
+        struct _stat64 st;
+        if (StatFile(path, st)) {
+            totalSize_ -= st.st_size;
+            DeleteFileW(path.c_str());
+            size_t slash = path.rfind(L'\\');
+            if (slash != std::wstring::npos)
+                RemoveDirectoryW(path.substr(0, slash).c_str());
+        }
+        timeIndex_.erase(oldest);
+    }
+}
+
+void CCache::Pass() {
+    // Reset before the queues are taken, so that a request arriving during the pass wakes the
+    // next one instead of waiting for some later request.
+    ResetEvent(workEvent_.get());
+    TakeQueues();
+    Evict();
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The song cache: keeps the total size of the cache folder within the user's limit by deleting
+// the least recently written files first, never deleting past a favourite's file. The work is
+// done on a low-priority thread of its own; the window thread only hands it small queues.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/Handle.h"
+
+class CLibrary;
+class CPlaylist;
+
+class CCache {
+public:
+    // `folder` is the cache folder, ending with a backslash; `limitMb` points at the size
+    // limit in megabytes, read live at each pass. With an empty folder (the data folder is
+    // unknown) the cache touches no file at all.
+    CCache(const std::wstring& folder, const std::atomic<DWORD>* limitMb);
+    virtual ~CCache();
+    CCache(const CCache&) = delete;
+    CCache& operator=(const CCache&) = delete;
+
+    // Queues a newly written file (a full path below the cache folder) and asks for a pass;
+    // with an empty path it only asks for a pass (after the limit changed).
+    void AddFile(const std::wstring& path = {});
+    // Queue a song to protect from eviction or to release; applied at the next pass.
+    void Protect(int songId);
+    void Unprotect(int songId);
+    // Protects the files of the playlist's songs (the favourites) at the next pass and lets
+    // passes begin. May be called again when the tree is rebuilt.
+    void ProtectPlaylist(const CPlaylist* playlist, CLibrary* library);
+
+    // True when a FILE value from the catalogue is a plain relative path that stays inside the
+    // cache folder: no drive, colon or leading backslash, no "." or ".." component, no
+    // wildcard or control character, no device name.
+    static bool IsSafeFile(const std::wstring& file);
+    // folder + file, or an empty path when the folder is unknown or the file is not safe.
+    static std::wstring SongPath(const std::wstring& folder, const std::wstring& file);
+
+private:
+    static DWORD WINAPI ThreadProc(void* self);
+    void Run();
+    void Scan(const std::wstring& folder);
+    void Pass();
+    void TakeQueues();
+    void Evict();
+    bool Stopping() const;
+    std::wstring FileOf(int songId) const;
+
+    class Lock;
+
+    EventHandle stopEvent_;
+    EventHandle startEvent_;
+    EventHandle workEvent_;
+    ThreadHandle thread_;
+    const std::wstring folder_;
+    const std::atomic<DWORD>* limit_;
+
+    // Cache thread only.
+    int64_t totalSize_ = 0;
+    std::set<std::wstring> protectedPaths_;
+    std::multimap<int64_t, std::wstring> timeIndex_;
+
+    // Guarded by lock_: written by the window thread, drained by the cache thread at each pass.
+    CRITICAL_SECTION lock_;
+    std::vector<std::wstring> addedFiles_;
+    std::vector<int> protectQueue_;
+    std::vector<int> unprotectQueue_;
+    CLibrary* library_ = nullptr;
+};

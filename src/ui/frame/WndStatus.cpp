@@ -1,0 +1,175 @@
+#include "ui/frame/WndStatus.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/Ids.h"
+#include "library/Library.h"
+#include "playlists/Playlist.h"
+
+namespace {
+
+// Right edges of the message and time parts, measured from the right of the main window.
+constexpr int kMessageRightGap = 310;
+constexpr int kTimeRightGap = 220;
+constexpr int kProgressWidth = 100;
+constexpr int kProgressMargin = 6;  // between the progress bar and the end of the message part
+constexpr int kProgressTop = 4;
+
+constexpr double kMegabyte = 1048576.0;
+// Sizes from 1000 Mb up are shown in Gb of 1000 Mb, so the figure never shows "1000.00Mb".
+constexpr double kGigabyte = 1000.0 * kMegabyte;
+
+}  // namespace
+
+CWndStatus::CWndStatus(HINSTANCE instance, HWND parent, CLibrary* library) : library_(library) {
+    statusWindow_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr,
+                                    WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)),
+                                    instance, nullptr);
+    if (!statusWindow_) return;
+    RECT client{};
+    GetClientRect(statusWindow_, &client);
+    int height = client.bottom - client.top - kProgressMargin;
+    progressWindow_ = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD, 0, 0, kProgressWidth,
+                                      height > 0 ? height : 1, statusWindow_, nullptr, instance,
+                                      nullptr);
+    SetWindowLongPtrW(statusWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    oldProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        statusWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWndStatus::SubclassProc)));
+}
+
+CWndStatus::~CWndStatus() {
+    if (statusWindow_ && IsWindow(statusWindow_)) {
+        if (oldProc_)
+            SetWindowLongPtrW(statusWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc_));
+        SetWindowLongPtrW(statusWindow_, GWLP_USERDATA, 0);
+        // Texts still queued for the bar would otherwise be lost with their buffers.
+        MSG msg;
+        while (PeekMessageW(&msg, statusWindow_, WM_APP_STATUS_TEXT, WM_APP_STATUS_TEXT, PM_REMOVE))
+            delete[] reinterpret_cast<wchar_t*>(msg.lParam);
+    }
+}
+
+void CWndStatus::SetStatusText(const wchar_t* text) {
+    wchar_t* copy = nullptr;
+    if (text) {
+        size_t n = wcslen(text);
+        copy = new (std::nothrow) wchar_t[n + 1];
+        if (!copy) return;
+        memcpy(copy, text, (n + 1) * sizeof(wchar_t));
+    }
+    // The buffer belongs to the bar once the message is queued; if it cannot be queued (the
+    // window is gone) nobody else would free it.
+    if (!PostMessageW(statusWindow_, WM_APP_STATUS_TEXT, 0, reinterpret_cast<LPARAM>(copy)))
+        delete[] copy;
+}
+
+void CWndStatus::SetProgress(int percent) {
+    if (percent > 100) percent = 100;
+    if (progressPercent_.exchange(percent) == percent) return;
+    PostMessageW(statusWindow_, WM_APP_STATUS_PROGRESS, 0, 0);
+}
+
+void CWndStatus::SetTime(unsigned position, unsigned duration) {
+    if (position == shownPosition_ && duration == shownDuration_) return;
+    shownPosition_ = position;
+    shownDuration_ = duration;
+    wchar_t text[32] = L"";
+    if (duration != 0)
+        swprintf(text, 32, L"\t%u:%02u / %u:%02u ", position / 60, position % 60, duration / 60,
+                 duration % 60);
+    SendMessageW(statusWindow_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+}
+
+void CWndStatus::SetTotals(const CPlaylist* playlist) {
+    songCount_ = 0;
+    totalDuration_ = 0.0f;
+    totalSize_ = 0;
+    if (playlist && library_) {
+        for (int i = 0, n = playlist->GetCount(); i < n; ++i) {
+            const CSong* song = library_->GetSong(playlist->GetIdAt(i));
+            if (!song) continue;
+            ++songCount_;
+            totalDuration_ += song->PlayLength();
+            totalSize_ += static_cast<uint32_t>(song->size);
+        }
+    }
+    ShowTotals();
+}
+
+void CWndStatus::ShowTotals() {
+    float bytes = static_cast<float>(totalSize_);
+    const wchar_t* unit = L"Mb";
+    double value = bytes / kMegabyte;
+    if (bytes >= kGigabyte) {
+        unit = L"Gb";
+        value = bytes / kGigabyte;
+    }
+    int seconds = static_cast<int>(totalDuration_);
+    wchar_t text[64];
+    swprintf(text, 64, L" %d %ls (%.2f%ls) : %dh %02dm %02ds", songCount_,
+             songCount_ == 1 ? L"song" : L"songs", value, unit, seconds / 3600,
+             seconds / 60 % 60, seconds % 60);
+    SendMessageW(statusWindow_, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(text));
+}
+
+LRESULT CALLBACK CWndStatus::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<CWndStatus*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+    return self->Proc(msg, wp, lp);
+}
+
+LRESULT CWndStatus::Proc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_SIZE:                return OnSize(wp, lp);
+    case WM_APP_STATUS_TEXT:     return OnStatusText(wp, lp);
+    case WM_APP_STATUS_PROGRESS: return OnStatusProgress();
+    }
+    return CallWindowProcW(oldProc_, statusWindow_, msg, wp, lp);
+}
+
+LRESULT CWndStatus::OnSize(WPARAM wp, LPARAM lp) {
+    int width = LOWORD(lp);
+    int parts[3] = {width - kMessageRightGap, width - kTimeRightGap, -1};
+    SendMessageW(statusWindow_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+    RECT bar{};
+    GetWindowRect(progressWindow_, &bar);
+    int barWidth = bar.right - bar.left;
+    SetWindowPos(progressWindow_, nullptr, parts[0] - (barWidth + kProgressMargin), kProgressTop,
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowTotals();
+    RedrawWindow(statusWindow_, nullptr, nullptr, RDW_INVALIDATE);
+    return CallWindowProcW(oldProc_, statusWindow_, WM_SIZE, wp, lp);
+}
+
+LRESULT CWndStatus::OnStatusText(WPARAM wp, LPARAM lp) {
+    auto* text = reinterpret_cast<wchar_t*>(lp);
+    if (text) {
+        SendMessageW(statusWindow_, SB_SETTEXTW, 0, lp);
+        baseText_ = text;
+        delete[] text;
+    } else {
+        SendMessageW(statusWindow_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L""));
+        baseText_.clear();
+    }
+    return CallWindowProcW(oldProc_, statusWindow_, WM_APP_STATUS_TEXT, wp, 0);
+}
+
+LRESULT CWndStatus::OnStatusProgress() {
+    int percent = progressPercent_.load();
+    if (percent < 0) {
+        ShowWindow(progressWindow_, SW_HIDE);
+        return 1;
+    }
+    wchar_t suffix[8];
+    swprintf(suffix, 8, L" (%d%%)", percent);
+    std::wstring text = baseText_ + suffix;
+    SendMessageW(statusWindow_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    ShowWindow(progressWindow_, SW_SHOWNA);
+    SendMessageW(progressWindow_, PBM_SETPOS, percent, 0);
+    RedrawWindow(statusWindow_, nullptr, nullptr, RDW_INVALIDATE);
+    return 1;
+}

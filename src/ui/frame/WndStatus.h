@@ -1,0 +1,61 @@
+#pragma once
+// The status bar at the bottom of the main window: a message with an optional progress bar,
+// the playing time, and the totals of the playlist selected in the tree. Worker threads set the
+// message and the progress; both only post messages to the status bar, so that every control
+// is touched on the window thread alone.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class CLibrary;
+class CPlaylist;
+
+class CWndStatus {
+public:
+    // Creates the status bar (control id 83) and its hidden progress bar as children of the
+    // main window. GetWindow() is null when the control could not be created.
+    CWndStatus(HINSTANCE instance, HWND parent, CLibrary* library);
+    virtual ~CWndStatus();
+    CWndStatus(const CWndStatus&) = delete;
+    CWndStatus& operator=(const CWndStatus&) = delete;
+
+    HWND GetWindow() const { return statusWindow_; }
+
+    // Any thread: shows `text` (or nothing, for null) in the message part.
+    void SetStatusText(const wchar_t* text);
+    // Any thread: shows a percentage after the message and in the progress bar (capped at
+    // 100); a negative value hides the progress bar. A value equal to the last one posts
+    // nothing.
+    void SetProgress(int percent);
+
+    // Window thread: the playing position and the song's duration in whole seconds; a
+    // duration of 0 clears the time part.
+    void SetTime(unsigned position, unsigned duration);
+    // Window thread: counts and sums the songs of `playlist` (or nothing, for null).
+    void SetTotals(const CPlaylist* playlist);
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT OnSize(WPARAM wp, LPARAM lp);
+    LRESULT OnStatusText(WPARAM wp, LPARAM lp);
+    LRESULT OnStatusProgress();
+    void ShowTotals();
+
+    WNDPROC oldProc_ = nullptr;
+    HWND progressWindow_ = nullptr;
+    // Written by any thread in SetProgress; read by the window thread when the progress
+    // message arrives (the last value written wins).
+    std::atomic<int> progressPercent_{-1};
+    std::wstring baseText_;       // window thread only
+    HWND statusWindow_ = nullptr; // set at creation, then only read
+    CLibrary* library_ = nullptr;
+    unsigned shownPosition_ = 0;
+    unsigned shownDuration_ = 0;
+    float totalDuration_ = 0.0f;
+    int songCount_ = 0;
+    int64_t totalSize_ = 0;
+};

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <memory>
+
+#include "NetTestSupport.h"
+#include "TestSupport.h"
+#include "library/Library.h"
+#include "net/Cache.h"
+#include "playlists/Playlist.h"
+
+namespace {
+
+constexpr long long kKb = 1024;
+constexpr long long kBaseTime = 1600000000;  // seconds since 1970
+
+// Writes a file of `size` bytes whose last-write time is kBaseTime + age.
+void MakeFile(const std::wstring& path, long long size, long long time) {
+    size_t slash = path.rfind(L'\\');
+    SHCreateDirectoryExW(nullptr, path.substr(0, slash).c_str(), nullptr);
+    ASSERT_TRUE(th::WriteFileBytes(path, std::string(static_cast<size_t>(size), 'x'))) << path.c_str();
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ULONGLONG ticks = (static_cast<ULONGLONG>(kBaseTime + time) + 11644473600ULL) * 10000000ULL;
+    FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The cache reports nothing; a pass that must not delete anything is given this long.
+void GiveAPassTime() { Sleep(400); }
+
+bool WaitGone(const std::wstring& path) {
+    return th::PumpUntil([&] { return !Exists(path); }, 5000);
+}
+
+class CacheTest : public ::testing::Test {
+protected:
+    std::wstring Cached(const std::wstring& file) const { return folder + file; }
+    void Make(const std::wstring& file, long long kb, long long time) {
+        MakeFile(Cached(file), kb * kKb, time);
+    }
+
+    th::TempDir dir;
+    std::wstring folder = dir.File(L"modules\\");
+    std::atomic<DWORD> limitMb{1};
+};
+
+TEST_F(CacheTest, EvictsOldestFirstDownToTheLimitAndRemovesEmptiedFolders) {
+    Make(L"a\\oldest.mod", 400, 0);
+    Make(L"b\\second.xm", 400, 1);
+    Make(L"third.it", 400, 2);
+    Make(L"b\\fourth.s3m", 400, 3);
+    Make(L"c\\youngest.mod", 400, 4);
+    CCache cache(folder, &limitMb);
+    cache.ProtectPlaylist(nullptr, nullptr);
+    cache.AddFile();
+    ASSERT_TRUE(WaitGone(Cached(L"third.it")));
+    GiveAPassTime();
+    EXPECT_FALSE(Exists(Cached(L"a\\oldest.mod")));
+    EXPECT_FALSE(Exists(Cached(L"b\\second.xm")));
+    EXPECT_TRUE(Exists(Cached(L"b\\fourth.s3m")));
+    EXPECT_TRUE(Exists(Cached(L"c\\youngest.mod")));
+    EXPECT_FALSE(Exists(Cached(L"a")));  // emptied by the eviction
+    EXPECT_TRUE(Exists(Cached(L"b")));   // still holds a file
+}
+
+TEST_F(CacheTest, EqualTimesAreEvictedInTheOrderAdded) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CCache cache(folder, &limitMb);
+    cache.ProtectPlaylist(nullptr, nullptr);
+    GiveAPassTime();  // the scan of the empty folder is over
+    Make(L"z.mod", 600, 5);
+    Make(L"a.mod", 600, 5);
+    cache.AddFile(Cached(L"z.mod"));
+    cache.AddFile(Cached(L"a.mod"));
+    ASSERT_TRUE(WaitGone(Cached(L"z.mod")));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"a.mod")));
+}
+
+TEST_F(CacheTest, ALowerLimitTakesEffectAtTheNextWakeUp) {
+    Make(L"one.mod", 400, 0);
+    Make(L"two.mod", 400, 1);
+    Make(L"three.mod", 400, 2);
+    limitMb = 2;
+    CCache cache(folder, &limitMb);
+    cache.ProtectPlaylist(nullptr, nullptr);
+    cache.AddFile();
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"one.mod")));
+
+    limitMb = 1;
+    cache.AddFile();
+    ASSERT_TRUE(WaitGone(Cached(L"one.mod")));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"two.mod")));
+    EXPECT_TRUE(Exists(Cached(L"three.mod")));
+}
+
+TEST_F(CacheTest, DotAndSystemFoldersAreNeitherCountedNorEmptied) {
+    Make(L".hidden\\old.mod", 600, 0);
+    Make(L"system\\old.mod", 600, 0);
+    SetFileAttributesW(Cached(L"system").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM);
+    Make(L"one.mod", 400, 1);
+    Make(L"two.mod", 400, 2);
+    CCache cache(folder, &limitMb);
+    cache.ProtectPlaylist(nullptr, nullptr);
+    cache.AddFile();
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"one.mod")));  // 800 KB counted: below the limit
+
+    Make(L"three.mod", 400, 3);
+    cache.AddFile(Cached(L"three.mod"));
+    ASSERT_TRUE(WaitGone(Cached(L"one.mod")));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L".hidden\\old.mod")));
+    EXPECT_TRUE(Exists(Cached(L"system\\old.mod")));
+    EXPECT_TRUE(Exists(Cached(L"two.mod")));
+}
+
+class CacheFavouritesTest : public CacheTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(nettest::WriteCatalogue(dir.File(L"Library.xml"), 1,
+                                            {{L"old\\first.mod", 400 * kKb, 10},
+                                             {L"old\\second.mod", 400 * kKb, 10},
+                                             {L"fav\\third.mod", 400 * kKb, 10},
+                                             {L"new\\fourth.mod", 400 * kKb, 10},
+                                             {L"new\\fifth.mod", 400 * kKb, 10}}));
+        ASSERT_TRUE(library.Reload(0));
+        Make(L"old\\first.mod", 400, 0);
+        Make(L"old\\second.mod", 400, 1);
+        Make(L"fav\\third.mod", 400, 2);
+        Make(L"new\\fourth.mod", 400, 3);
+        Make(L"new\\fifth.mod", 400, 4);
+        favourites.Add(3, false);
+    }
+    CLibrary library{dir.File(L"Library.xml")};
+    CPlaylist favourites{CPlaylist::kFavourites};
+};
+
+TEST_F(CacheFavouritesTest, NothingIsEvictedBeforeTheFavouritesAreKnown) {
+    CCache cache(folder, &limitMb);
+    cache.AddFile();
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"old\\first.mod")));
+
+    // The pass asked for meanwhile runs now, and stops at the favourite's file although the
+    // total stays above the limit.
+    cache.ProtectPlaylist(&favourites, &library);
+    ASSERT_TRUE(WaitGone(Cached(L"old\\second.mod")));
+    GiveAPassTime();
+    EXPECT_FALSE(Exists(Cached(L"old\\first.mod")));
+    EXPECT_TRUE(Exists(Cached(L"fav\\third.mod")));
+    EXPECT_TRUE(Exists(Cached(L"new\\fourth.mod")));
+
+    // Released, the favourite's file goes at the next pass, and eviction stops at the limit.
+    cache.Unprotect(3);
+    cache.AddFile();
+    ASSERT_TRUE(WaitGone(Cached(L"fav\\third.mod")));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"new\\fourth.mod")));
+    EXPECT_TRUE(Exists(Cached(L"new\\fifth.mod")));
+}
+
+TEST_F(CacheFavouritesTest, ProtectAppliesBeforeTheNextEviction) {
+    CCache cache(folder, &limitMb);
+    cache.ProtectPlaylist(nullptr, &library);
+    cache.Protect(1);
+    cache.AddFile();
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"old\\first.mod")));
+    EXPECT_TRUE(Exists(Cached(L"new\\fifth.mod")));
+}
+
+TEST(CachePaths, OnlyPlainRelativeFileNamesAreSafe) {
+    for (const wchar_t* good : {L"song.mod", L"artist\\song.xm", L"a\\b\\name.with.dots.it",
+                                L"..name.mod", L"a\\.x\\b.mod"})
+        EXPECT_TRUE(CCache::IsSafeFile(good)) << good;
+    for (const wchar_t* bad :
+         {L"", L"\\song.mod", L"/song.mod", L"C:\\evil.mod", L"c:evil.mod", L"..\\evil.mod",
+          L"a\\..\\..\\evil.mod", L"a/../../evil.mod", L"a\\..", L"a\\. .\\evil.mod",
+          L"a\\...\\evil.mod", L"\\\\server\\share\\evil.mod", L"a\\\\b.mod", L"a\\",
+          L"song.mod:stream", L"nul.mod", L"a\\COM1", L"a*.mod", L"a?.mod", L"a\tb.mod"})
+        EXPECT_FALSE(CCache::IsSafeFile(bad)) << bad;
+    EXPECT_EQ(CCache::SongPath(L"C:\\data\\modules\\", L"a\\b.mod"), L"C:\\data\\modules\\a\\b.mod");
+    EXPECT_EQ(CCache::SongPath(L"C:\\data\\modules\\", L"..\\b.mod"), L"");
+    EXPECT_EQ(CCache::SongPath(L"", L"b.mod"), L"");
+}
+
+TEST(CacheWithoutDataFolder, TouchesNoFile) {
+    th::TempDir dir;
+    MakeFile(dir.File(L"old.mod"), 800 * kKb, 0);
+    MakeFile(dir.File(L"new.mod"), 800 * kKb, 1);
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(dir.Path().c_str());
+    std::atomic<DWORD> limit{1};
+    {
+        CCache cache(L"", &limit);
+        cache.ProtectPlaylist(nullptr, nullptr);
+        cache.AddFile(L"new.mod");
+        cache.AddFile();
+        GiveAPassTime();
+    }
+    SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(Exists(dir.File(L"old.mod")));
+    EXPECT_TRUE(Exists(dir.File(L"new.mod")));
+}
+
+TEST(CacheOutsideFiles, AreNeverTakenIn) {
+    th::TempDir dir;
+    std::wstring folder = dir.File(L"modules\\");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    MakeFile(dir.File(L"outside.mod"), 1200 * kKb, 0);
+    std::atomic<DWORD> limit{1};
+    CCache cache(folder, &limit);
+    cache.ProtectPlaylist(nullptr, nullptr);
+    cache.AddFile(folder + L"..\\outside.mod");
+    cache.AddFile(dir.File(L"outside.mod"));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(dir.File(L"outside.mod")));
+}
+
+}  // namespace
