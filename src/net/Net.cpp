@@ -329,7 +329,11 @@ bool CNet::UnpackFile(const std::wstring& source, const std::wstring& destinatio
                 break;
             }
         }
-        ok = fclose(out) == 0 && n == 0;
+        // gzread ends a cut gzip stream as if it were complete; only the reader's error
+        // state tells the two apart.
+        int error = Z_OK;
+        if (n == 0) gzerror(reader, &error);
+        ok = fclose(out) == 0 && n == 0 && error == Z_OK;
         ok = ok && MoveFileExW(temp.c_str(), destination.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         if (!ok) DeleteFileW(temp.c_str());

@@ -97,3 +97,90 @@ std::string ServerLog(const std::string& fault) {
 }
 
 }  // namespace nettest
+
+#include <winsock2.h>
+
+namespace nettest {
+
+struct CannedServer::State {
+    SOCKET listener = INVALID_SOCKET;
+    int port = 0;
+    HANDLE thread = nullptr;
+    CRITICAL_SECTION lock;
+    std::string response;
+    LONG requests = 0;
+};
+
+CannedServer::CannedServer() : state_(new State) {
+    InitializeCriticalSection(&state_->lock);
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    state_->listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    int size = sizeof(addr);
+    if (state_->listener == INVALID_SOCKET ||
+        bind(state_->listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        listen(state_->listener, 8) != 0 ||
+        getsockname(state_->listener, reinterpret_cast<sockaddr*>(&addr), &size) != 0)
+        return;
+    state_->port = ntohs(addr.sin_port);
+    state_->thread = CreateThread(nullptr, 0, &CannedServer::Loop, state_, 0, nullptr);
+}
+
+CannedServer::~CannedServer() {
+    closesocket(state_->listener);  // ends the accept loop
+    if (state_->thread) {
+        WaitForSingleObject(state_->thread, 5000);
+        CloseHandle(state_->thread);
+    }
+    DeleteCriticalSection(&state_->lock);
+    delete state_;
+    WSACleanup();
+}
+
+std::wstring CannedServer::Url() const {
+    if (!state_->thread) return {};
+    return L"http://127.0.0.1:" + std::to_wstring(state_->port) + L"/";
+}
+
+void CannedServer::SetResponse(const std::string& response) {
+    EnterCriticalSection(&state_->lock);
+    state_->response = response;
+    LeaveCriticalSection(&state_->lock);
+}
+
+int CannedServer::Requests() const { return InterlockedCompareExchange(&state_->requests, 0, 0); }
+
+std::string CannedServer::Ok(const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+DWORD WINAPI CannedServer::Loop(void* arg) {
+    auto* state = static_cast<State*>(arg);
+    for (;;) {
+        SOCKET client = accept(state->listener, nullptr, nullptr);
+        if (client == INVALID_SOCKET) return 0;
+        std::string request;
+        char buffer[1024];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            int n = recv(client, buffer, sizeof(buffer), 0);
+            if (n <= 0) break;
+            request.append(buffer, n);
+        }
+        InterlockedIncrement(&state->requests);
+        EnterCriticalSection(&state->lock);
+        std::string response = state->response;
+        LeaveCriticalSection(&state->lock);
+        send(client, response.data(), static_cast<int>(response.size()), 0);
+        shutdown(client, SD_SEND);
+        while (recv(client, buffer, sizeof(buffer), 0) > 0) {
+        }
+        closesocket(client);
+    }
+}
+
+}  // namespace nettest

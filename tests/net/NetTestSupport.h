@@ -52,3 +52,27 @@ std::wstring ServedLibrary();
 std::string ServerLog(const std::string& fault = "");
 
 }  // namespace nettest
+
+namespace nettest {
+
+// A one-answer HTTP server on 127.0.0.1 for answers the library server never gives (a
+// negative version, an uncompressed song): every request gets the same raw response.
+class CannedServer {
+public:
+    CannedServer();
+    ~CannedServer();
+    CannedServer(const CannedServer&) = delete;
+    CannedServer& operator=(const CannedServer&) = delete;
+    // The base URL, ending with a slash; "" when the server could not start.
+    std::wstring Url() const;
+    void SetResponse(const std::string& response);
+    int Requests() const;
+    // A complete response with status 200 and an exact Content-Length.
+    static std::string Ok(const std::string& body);
+private:
+    static DWORD WINAPI Loop(void* self);
+    struct State;
+    State* state_;
+};
+
+}  // namespace nettest

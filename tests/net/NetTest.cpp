@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <zlib.h>
+
+#include <memory>
+#include <string>
+
+#include "NetTestSupport.h"
+#include "TestSupport.h"
+#include "app/Ids.h"
+#include "library/Library.h"
+#include "net/Net.h"
+#include "ui/frame/WndStatus.h"
+
+namespace {
+
+constexpr DWORD kResultTimeoutMs = 30000;
+
+std::wstring PartText(HWND bar, int part) {
+    int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0));
+    std::wstring text(length + 1, L'\0');
+    SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(length);
+    return text;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+std::string Gzip(const std::string& data) {
+    std::string out(compressBound(data.size()) + 64, '\0');
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// The served catalogue, read as the client reads it.
+struct Served {
+    Served() : library(nettest::ServedLibrary() + L"Library.xml") { library.Reload(0); }
+    std::wstring File(int id) const { return library.GetSong(id) ? library.GetSong(id)->file : L""; }
+    CLibrary library;
+};
+
+class NetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&icc);
+        base = nettest::ServerUrl();
+        ASSERT_FALSE(base.empty()) << "the suite's library servers are not running";
+        ASSERT_GT(served.library.GetCount(), 2);
+        status = std::make_unique<CWndStatus>(GetModuleHandleW(nullptr), window.Get(), nullptr);
+        net = std::make_unique<CNet>(window.Get(), status.get(), &base, cache);
+    }
+    void TearDown() override {
+        if (net) net->Close();
+    }
+    // The next result not yet looked at, waiting for it if needed (message 0 when none came).
+    nettest::MessageWindow::Message NextResult() {
+        th::PumpUntil([&] { return window.NetResults().size() > consumed; }, kResultTimeoutMs);
+        th::PumpFor(50);  // let the status bar take the last texts
+        auto results = window.NetResults();
+        return results.size() > consumed ? results[consumed++] : nettest::MessageWindow::Message{0, 0, 0};
+    }
+    std::wstring StatusText() { return PartText(status->GetWindow(), 0); }
+    bool ProgressShown() {
+        HWND bar = FindWindowExW(status->GetWindow(), nullptr, PROGRESS_CLASSW, nullptr);
+        return (GetWindowLongW(bar, GWL_STYLE) & WS_VISIBLE) != 0;
+    }
+
+    th::TempDir dir;
+    std::wstring cache = dir.File(L"modules\\");
+    std::wstring catalogue = dir.File(L"Library.xml");
+    std::wstring base;
+    Served served;
+    nettest::MessageWindow window;
+    std::unique_ptr<CWndStatus> status;
+    std::unique_ptr<CNet> net;
+    size_t consumed = 0;
+};
+
+TEST_F(NetTest, CurrentCatalogueIsNotDownloadedAgain) {
+    ASSERT_TRUE(nettest::WriteCatalogue(catalogue, served.library.GetVersion(true), {{L"a\\x.mod", 1, 1}}));
+    ASSERT_TRUE(net->CheckVersion());
+    auto result = NextResult();
+    EXPECT_EQ(result.msg, WM_APP_NET_DONE);
+    EXPECT_EQ(result.wp, NET_REQUEST_VERSION);
+    EXPECT_EQ(static_cast<DWORD>(result.lp), static_cast<DWORD>(served.library.GetVersion(false)));
+    EXPECT_EQ(StatusText(), L"");
+    EXPECT_FALSE(ProgressShown());
+
+    CLibrary local(catalogue);
+    EXPECT_FALSE(CNet::IsNewer(result.lp, local.GetVersion(true)));
+}
+
+TEST_F(NetTest, NewerCatalogueIsDownloadedUnpackedAndReadBack) {
+    ASSERT_TRUE(nettest::WriteCatalogue(catalogue, 0, {{L"a\\x.mod", 1, 1}}));
+    ASSERT_TRUE(net->CheckVersion());
+    auto version = NextResult();
+    ASSERT_EQ(version.msg, WM_APP_NET_DONE);
+    CLibrary local(catalogue);
+    ASSERT_TRUE(CNet::IsNewer(version.lp, local.GetVersion(true)));
+
+    ASSERT_TRUE(net->DownloadLibrary(catalogue));
+    auto result = NextResult();
+    EXPECT_EQ(result.msg, WM_APP_NET_DONE);
+    EXPECT_EQ(result.wp, NET_REQUEST_LIBRARY);
+    EXPECT_EQ(result.lp, 0);
+    ASSERT_TRUE(local.Reload(0));
+    EXPECT_EQ(local.GetCount(), served.library.GetCount());
+    EXPECT_EQ(local.GetVersion(true), served.library.GetVersion(false));
+    EXPECT_EQ(th::ReadFileBytes(catalogue), th::ReadFileBytes(nettest::ServedLibrary() + L"Library.xml"));
+}
+
+TEST_F(NetTest, BrokenResponsesFailAfterFiveAttemptsAndKeepTheOldCatalogue) {
+    ASSERT_TRUE(nettest::WriteCatalogue(catalogue, 0, {{L"a\\x.mod", 1, 1}}));
+    const std::string old = th::ReadFileBytes(catalogue);
+    for (const char* fault : {"no-length", "zero-length", "drop-half", "status-500", "bad-gzip"}) {
+        SCOPED_TRACE(fault);
+        base = nettest::ServerUrl(fault);
+        ASSERT_FALSE(base.empty());
+        size_t before = Count(nettest::ServerLog(fault), "GET /lib/library.php");
+        ASSERT_TRUE(net->DownloadLibrary(catalogue));
+        auto result = NextResult();
+        EXPECT_EQ(result.msg, WM_APP_NET_FAILED);
+        EXPECT_EQ(result.wp, NET_REQUEST_LIBRARY);
+        EXPECT_EQ(StatusText(), CNet::kErrorText);
+        EXPECT_FALSE(ProgressShown());
+        EXPECT_EQ(th::ReadFileBytes(catalogue), old);
+        EXPECT_EQ(Count(nettest::ServerLog(fault), "GET /lib/library.php") - before, 5u);
+    }
+    // Nothing of the failed attempts is left beside the catalogue.
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(dir.File(L"*.part").c_str(), &fd);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+TEST_F(NetTest, SongInASubFolderIsWrittenThere) {
+    const std::wstring file = served.File(1);
+    ASSERT_NE(file.find(L'\\'), std::wstring::npos);
+    ASSERT_TRUE(net->DownloadSong(1, cache + file));
+    auto result = NextResult();
+    EXPECT_EQ(result.msg, WM_APP_NET_DONE);
+    EXPECT_EQ(result.wp, 1u);
+    EXPECT_EQ(result.lp, 0);
+    EXPECT_EQ(th::ReadFileBytes(cache + file), th::ReadFileBytes(nettest::ServedLibrary() + file));
+}
+
+TEST_F(NetTest, SameSongTwiceMakesOneRequest) {
+    const std::wstring path = cache + served.File(2);
+    size_t before = Count(nettest::ServerLog(), "GET /lib/song.php?id=2 ");
+    ASSERT_TRUE(net->DownloadSong(2, path));
+    ASSERT_TRUE(net->DownloadSong(2, path));
+    EXPECT_EQ(NextResult().msg, WM_APP_NET_DONE);
+    EXPECT_TRUE(net->DownloadSong(2, path));  // also after it ended
+    th::PumpFor(300);
+    EXPECT_EQ(window.NetResults().size(), 1u);
+    EXPECT_EQ(Count(nettest::ServerLog(), "GET /lib/song.php?id=2 ") - before, 1u);
+
+    // A failed song is not asked for again either.
+    base = nettest::ServerUrl("status-500");
+    ASSERT_TRUE(net->DownloadSong(3, cache + served.File(3)));
+    EXPECT_EQ(NextResult().msg, WM_APP_NET_FAILED);
+    EXPECT_EQ(StatusText(), CNet::kErrorText);
+    EXPECT_FALSE(th::FileExists(cache + served.File(3)));
+    EXPECT_TRUE(net->DownloadSong(3, cache + served.File(3)));
+    th::PumpFor(300);
+    EXPECT_EQ(window.NetResults().size(), 2u);
+}
+
+TEST_F(NetTest, TransferCancelledMidBodyIsReportedAsFailed) {
+    base = nettest::ServerUrl("slow");
+    const std::wstring file = served.File(1);
+    const std::wstring name = file.substr(file.rfind(L'\\') + 1);
+    ASSERT_TRUE(net->DownloadSong(1, cache + file));
+    ASSERT_TRUE(th::PumpUntil([&] { return StatusText().rfind(L"Downloading " + name + L" (", 0) == 0; },
+                              10000))
+        << StatusText().c_str();
+    EXPECT_TRUE(ProgressShown());
+
+    // A new song cancels the running one without waiting for it; the cancelled one is
+    // reported first, and the new one still arrives.
+    base = nettest::ServerUrl();
+    ASSERT_TRUE(net->DownloadSong(2, cache + served.File(2)));
+    auto cancelled = NextResult();
+    EXPECT_EQ(cancelled.msg, WM_APP_NET_FAILED);
+    EXPECT_EQ(cancelled.wp, 1u);
+    auto next = NextResult();
+    EXPECT_EQ(next.msg, WM_APP_NET_DONE);
+    EXPECT_EQ(next.wp, 2u);
+    EXPECT_FALSE(th::FileExists(cache + file));
+    EXPECT_TRUE(th::FileExists(cache + served.File(2)));
+    EXPECT_EQ(StatusText(), L"");
+
+    // Cancel itself reports the same way.
+    base = nettest::ServerUrl("slow");
+    ASSERT_TRUE(net->DownloadSong(3, cache + served.File(3)));
+    th::PumpUntil([&] { return ProgressShown(); }, 10000);
+    net->Cancel();
+    auto result = NextResult();
+    EXPECT_EQ(result.msg, WM_APP_NET_FAILED);
+    EXPECT_EQ(result.wp, 3u);
+    EXPECT_EQ(StatusText(), L"");
+}
+
+TEST_F(NetTest, FileNamesLeadingOutOfTheCacheAreRefused) {
+    std::string log = nettest::ServerLog();
+    int id = 10;
+    for (const wchar_t* file : {L"..\\evil.mod", L"a\\..\\..\\evil.mod", L"\\evil.mod", L"C:\\evil.mod",
+                                L"c:evil.mod", L"a/../../evil.mod", L"a\\. .\\..\\evil.mod"}) {
+        SCOPED_TRACE(file);
+        EXPECT_FALSE(net->DownloadSong(++id, cache + file));
+        th::PumpFor(20);
+        EXPECT_EQ(StatusText(), std::wstring(CNet::kUnsafeFileText) + file);
+    }
+    EXPECT_FALSE(net->DownloadSong(++id, dir.File(L"evil.mod")));  // not below the cache at all
+    th::PumpFor(300);
+    EXPECT_FALSE(th::FileExists(dir.File(L"evil.mod")));
+    EXPECT_FALSE(th::FileExists(cache + L"evil.mod"));
+    EXPECT_TRUE(window.NetResults().empty());
+    EXPECT_EQ(nettest::ServerLog(), log);
+}
+
+TEST_F(NetTest, WithoutDataFolderNothingIsDownloaded) {
+    CNet homeless(window.Get(), status.get(), &base, L"");
+    EXPECT_FALSE(homeless.DownloadSong(1, served.File(1)));
+    EXPECT_FALSE(homeless.DownloadLibrary(L""));
+    th::PumpFor(300);
+    EXPECT_TRUE(window.NetResults().empty());
+    EXPECT_FALSE(th::FileExists(served.File(1)));
+}
+
+TEST_F(NetTest, ClosedClientStartsNothing) {
+    net->Close();
+    EXPECT_FALSE(net->CheckVersion());
+    EXPECT_FALSE(net->DownloadLibrary(catalogue));
+    EXPECT_FALSE(net->DownloadSong(1, cache + served.File(1)));
+    th::PumpFor(200);
+    EXPECT_TRUE(window.NetResults().empty());
+}
+
+// Answers the library server never gives, from the test's own one-answer server.
+class NetAnswerTest : public NetTest {
+protected:
+    void SetUp() override {
+        NetTest::SetUp();
+        base = canned.Url();
+        ASSERT_FALSE(base.empty());
+    }
+    LPARAM VersionFor(const std::string& body) {
+        canned.SetResponse(nettest::CannedServer::Ok(body));
+        EXPECT_TRUE(net->CheckVersion());
+        auto result = NextResult();
+        EXPECT_EQ(result.msg, WM_APP_NET_DONE);
+        return result.lp;
+    }
+    nettest::CannedServer canned;
+};
+
+TEST_F(NetAnswerTest, VersionAnswersAreReadAsTheProgramReadsThem) {
+    EXPECT_EQ(VersionFor("42\n"), 42);
+    EXPECT_EQ(VersionFor("  +7 and more"), 7);
+    // Negative answers compare as unsigned, so they count as newer than any catalogue.
+    LPARAM negative = VersionFor("-5");
+    EXPECT_EQ(static_cast<DWORD>(negative), 0xFFFFFFFBu);
+    EXPECT_TRUE(CNet::IsNewer(negative, 100000));
+    EXPECT_EQ(VersionFor("99999999999999"), 2147483647);
+    LPARAM none = VersionFor("<html>not a number</html>");
+    EXPECT_EQ(none, 0);
+    EXPECT_FALSE(CNet::IsNewer(none, 0));
+}
+
+TEST_F(NetAnswerTest, UncompressedSongIsWrittenUnchangedAndErrorPagesAreNot) {
+    std::string module = "Extended Module: plain bytes, not gzip data";
+    module += std::string(5000, '\x01');
+    canned.SetResponse(nettest::CannedServer::Ok(module));
+    ASSERT_TRUE(net->DownloadSong(1, cache + L"plain\\song.xm"));
+    EXPECT_EQ(NextResult().msg, WM_APP_NET_DONE);
+    EXPECT_EQ(th::ReadFileBytes(cache + L"plain\\song.xm"), module);
+
+    // An error page with an exact length is no song, and the old file stays.
+    std::string page = "<html>Not here</html>";
+    canned.SetResponse("HTTP/1.1 404 Not Found\r\nContent-Length: " + std::to_string(page.size()) +
+                       "\r\nConnection: close\r\n\r\n" + page);
+    int before = canned.Requests();
+    ASSERT_TRUE(net->DownloadSong(2, cache + L"plain\\song.xm"));
+    EXPECT_EQ(NextResult().msg, WM_APP_NET_FAILED);
+    EXPECT_EQ(canned.Requests() - before, 5);
+    EXPECT_EQ(th::ReadFileBytes(cache + L"plain\\song.xm"), module);
+}
+
+TEST(NetUnpack, FailureLeavesTheOldFileAndSuccessReplacesIt) {
+    th::TempDir dir;
+    const std::wstring target = dir.File(L"deep\\er\\Library.xml");
+    std::string good = Gzip(std::string(20000, 'n') + "new catalogue");
+    std::string bad = good;
+    bad[bad.size() / 2] ^= 0x55;
+    bad[bad.size() - 6] ^= 0x55;  // the checksum too
+    ASSERT_TRUE(th::WriteFileBytes(dir.File(L"good.gz"), good));
+    ASSERT_TRUE(th::WriteFileBytes(dir.File(L"bad.gz"), bad));
+    ASSERT_TRUE(th::WriteFileBytes(dir.File(L"cut.gz"), good.substr(0, good.size() / 2)));
+
+    EXPECT_TRUE(CNet::UnpackFile(dir.File(L"good.gz"), target));  // creates its folders
+    EXPECT_EQ(th::ReadFileBytes(target), std::string(20000, 'n') + "new catalogue");
+
+    ASSERT_TRUE(th::WriteFileBytes(target, "old catalogue"));
+    EXPECT_FALSE(CNet::UnpackFile(dir.File(L"bad.gz"), target));
+    EXPECT_FALSE(CNet::UnpackFile(dir.File(L"cut.gz"), target));
+    EXPECT_FALSE(CNet::UnpackFile(dir.File(L"missing.gz"), target));
+    EXPECT_EQ(th::ReadFileBytes(target), "old catalogue");
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(dir.File(L"deep\\er\\*.part").c_str(), &fd);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+}  // namespace
