@@ -267,7 +267,8 @@ void CNet::ForgetEndedThreads() {
 }
 
 bool CNet::Start(int requestId, const std::wstring& path, std::wstring url) {
-    if (!root_) return false;
+    // Without the temporary folder the download file would land in the current directory.
+    if (!root_ || tempFolder_.empty()) return false;
     auto transfer = std::make_shared<Transfer>();
     transfer->requestId = requestId;
     transfer->serial = ++serial_;

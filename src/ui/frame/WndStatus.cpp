@@ -54,6 +54,8 @@ CWndStatus::~CWndStatus() {
 }
 
 void CWndStatus::SetStatusText(const wchar_t* text) {
+    // A null window would post to the calling thread's own queue, where nobody frees the text.
+    if (!statusWindow_) return;
     wchar_t* copy = nullptr;
     if (text) {
         size_t n = wcslen(text);
@@ -69,7 +71,7 @@ void CWndStatus::SetStatusText(const wchar_t* text) {
 
 void CWndStatus::SetProgress(int percent) {
     if (percent > 100) percent = 100;
-    if (progressPercent_.exchange(percent) == percent) return;
+    if (progressPercent_.exchange(percent) == percent || !statusWindow_) return;
     PostMessageW(statusWindow_, WM_APP_STATUS_PROGRESS, 0, 0);
 }
 
