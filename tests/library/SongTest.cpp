@@ -1,0 +1,105 @@
+#include "library/Song.h"
+
+#include <gtest/gtest.h>
+
+TEST(Song, TitleWinsOverFileNameInEitherOrder) {
+    CSong song;
+    song.SetFile(L"A\\song.mod");
+    EXPECT_EQ(L"song", song.fileName);
+    EXPECT_EQ(L"song", song.displayTitle);
+    song.SetTitle(L"Real title");
+    EXPECT_EQ(L"Real title", song.displayTitle);
+
+    CSong other;
+    other.SetTitle(L"Real title");
+    other.SetFile(L"A\\song.mod");
+    EXPECT_EQ(L"Real title", other.displayTitle);
+    EXPECT_EQ(L"song", other.fileName);
+}
+
+TEST(Song, FileNameIsBetweenLastBackslashAndLastDot) {
+    CSong song;
+    song.SetFile(L"dir\\sub\\name.with.dots.xm");
+    EXPECT_EQ(L"name.with.dots", song.fileName);
+    EXPECT_EQ(L"dir\\sub\\name.with.dots.xm", song.file);
+
+    for (const wchar_t* text : {L"song.mod", L"dir\\song", L"dir.x\\song"}) {
+        CSong plain;
+        plain.SetFile(text);
+        EXPECT_EQ(L"", plain.fileName) << text;
+        EXPECT_EQ(L"", plain.displayTitle) << text;
+        EXPECT_EQ(text, plain.file);
+    }
+}
+
+TEST(Song, ToolWinsOverTrackerNameInEitherOrder) {
+    CSong song;
+    song.SetType(3);
+    EXPECT_EQ(L"FastTracker", song.tool);
+    song.SetTool(L"FT 2.08");
+    EXPECT_EQ(L"FT 2.08", song.tool);
+
+    CSong other;
+    other.SetTool(L"FT 2.08");
+    other.SetType(3);
+    EXPECT_EQ(L"FT 2.08", other.tool);
+    EXPECT_STREQ(L"XM", other.TypeName());
+
+    for (int code : {0, 6, -1}) {
+        CSong unknown;
+        unknown.SetType(code);
+        EXPECT_EQ(L"", unknown.tool);
+        EXPECT_STREQ(L"", unknown.TypeName());
+    }
+    const wchar_t* names[] = {L"MOD", L"MTM", L"XM", L"S3M", L"IT"};
+    for (int code = 1; code <= 5; ++code) EXPECT_STREQ(names[code - 1], SongTypeName(code));
+}
+
+TEST(Song, CoopsJoinTheArtistInOrderRead) {
+    CSong song;
+    song.SetArtist(L"X");
+    song.SetCoop(L"Y");
+    song.SetCoop(L"Z");
+    EXPECT_EQ(L"X & Y & Z", song.displayArtist);
+    EXPECT_EQ(L"Z", song.coop);
+    EXPECT_EQ(L"X", song.artist);
+
+    CSong early;
+    early.SetCoop(L"Y");
+    EXPECT_EQ(L"", early.displayArtist);
+    early.SetArtist(L"X");
+    EXPECT_EQ(L"X & Y", early.displayArtist);
+}
+
+TEST(Song, PlayLengthCutsSilenceAtBothEnds) {
+    CSong song;
+    song.length = 100;
+    song.start = 1.2f;
+    song.end = 0;
+    EXPECT_EQ(0.0f, song.PlayLength());
+    song.end = 90;
+    EXPECT_NEAR(1.0f, song.LeadIn(), 1e-5);
+    EXPECT_NEAR(91.0f, song.PlayLength(), 1e-4);
+    song.start = 0.1f;
+    song.end = 99;  // less than 2 s of trailing silence is kept
+    EXPECT_EQ(0.0f, song.LeadIn());
+    EXPECT_NEAR(100.0f, song.PlayLength(), 1e-4);
+}
+
+TEST(Song, DerivedFlags) {
+    CSong song;
+    EXPECT_FALSE(song.EndsInSound());  // no length
+    song.length = 60;
+    song.end = 59.995f;
+    EXPECT_TRUE(song.EndsInSound());
+    song.end = 59.9f;
+    EXPECT_FALSE(song.EndsInSound());
+    song.flags = 2;
+    EXPECT_FALSE(song.IsHidden());
+    song.flags = 3;
+    EXPECT_TRUE(song.IsHidden());
+    song.Reset();
+    EXPECT_EQ(0, song.flags);
+    EXPECT_EQ(0.0f, song.length);
+    EXPECT_TRUE(song.displayArtist.empty());
+}
