@@ -5,6 +5,7 @@
 
 #include <cwchar>
 #include <iterator>
+#include <limits>
 
 namespace {
 
@@ -31,8 +32,64 @@ bool IsSong(const wchar_t* name) {
     return FoldName(name, folded) && wcscmp(folded, L"SONG") == 0;
 }
 
+bool IsBlank(wchar_t c) {
+    return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
+
+// Signed decimal as the standard conversion reads it (leading blanks, a sign, digits up to
+// the first other character, saturating at the limits of the type), without its cost per
+// call: a catalogue holds over a million numbers.
+template <typename T>
+T ToInteger(const wchar_t* text) {
+    while (IsBlank(*text)) ++text;
+    if (*text > 0x7F) return static_cast<T>(wcstoll(text, nullptr, 10));  // other blanks
+    bool negative = *text == L'-';
+    if (*text == L'-' || *text == L'+') ++text;
+    constexpr uint64_t kMax = static_cast<uint64_t>(std::numeric_limits<T>::max());
+    const uint64_t limit = negative ? kMax + 1 : kMax;
+    uint64_t value = 0;
+    for (; *text >= L'0' && *text <= L'9'; ++text) {
+        uint64_t digit = static_cast<uint64_t>(*text - L'0');
+        if (value > (limit - digit) / 10) {
+            value = limit;
+            break;
+        }
+        value = value * 10 + digit;
+    }
+    if (negative) return value == kMax + 1 ? std::numeric_limits<T>::min() : -static_cast<T>(value);
+    return static_cast<T>(value);
+}
+
 int ToInt(const wchar_t* text) {
-    return static_cast<int>(wcstol(text, nullptr, 10));
+    return ToInteger<int32_t>(text);
+}
+
+int64_t ToInt64(const wchar_t* text) {
+    return ToInteger<int64_t>(text);
+}
+
+// Plain decimals ("123.456") of up to 15 significant digits are exact as an integer over a
+// power of ten, and one division of two exact doubles is rounded as the standard conversion
+// rounds; anything else (exponents, long digit strings, inf, nan, hex) goes to wcstod.
+float ToFloat(const wchar_t* text) {
+    static const double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
+                                      1e11, 1e12, 1e13, 1e14, 1e15};
+    const wchar_t* p = text;
+    while (IsBlank(*p)) ++p;
+    bool negative = *p == L'-';
+    if (*p == L'-' || *p == L'+') ++p;
+    uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    for (; *p >= L'0' && *p <= L'9'; ++p, ++digits) mantissa = mantissa * 10 + (*p - L'0');
+    if (*p == L'.') {
+        for (++p; *p >= L'0' && *p <= L'9'; ++p, ++digits, ++fraction)
+            mantissa = mantissa * 10 + (*p - L'0');
+    }
+    wchar_t next = *p;
+    if (digits == 0 || digits > 15 || next == L'e' || next == L'E' || next == L'x' || next == L'X')
+        return static_cast<float>(wcstod(text, nullptr));
+    double value = static_cast<double>(mantissa) / kPowers[fraction];
+    return static_cast<float>(negative ? -value : value);
 }
 
 }  // namespace
@@ -112,9 +169,9 @@ bool CLibrary::OnText(const wchar_t* text) {
     case Field::Version:
         version_ = ToInt(text);
         return !versionOnly_;
-    case Field::Date: date_ = wcstoll(text, nullptr, 10); break;
+    case Field::Date: date_ = ToInt64(text); break;
     case Field::Count: {
-        long long count = wcstoll(text, nullptr, 10);
+        long long count = ToInt64(text);
         // Only a hint for the array; a negative or impossible count is no hint.
         if (!versionOnly_ && count > 0 && static_cast<uint64_t>(count) <= GetFileSize() / kMinSongBytes) {
             try {
@@ -130,17 +187,17 @@ bool CLibrary::OnText(const wchar_t* text) {
     case Field::Coop: current_.SetCoop(text); break;
     case Field::Tool: current_.SetTool(text); break;
     case Field::File: current_.SetFile(text); break;
-    case Field::Update: current_.update = wcstoll(text, nullptr, 10); break;
+    case Field::Update: current_.update = ToInt64(text); break;
     case Field::Flags: current_.flags = ToInt(text); break;
     case Field::Type: current_.SetType(ToInt(text)); break;
     case Field::Chan: current_.channels = ToInt(text); break;
     case Field::Inst: current_.instruments = ToInt(text); break;
     case Field::Size: current_.size = ToInt(text); break;
-    case Field::Length: current_.length = static_cast<float>(wcstod(text, nullptr)); break;
-    case Field::Start: current_.start = static_cast<float>(wcstod(text, nullptr)); break;
-    case Field::End: current_.end = static_cast<float>(wcstod(text, nullptr)); break;
-    case Field::Peak: current_.peak = static_cast<float>(wcstod(text, nullptr)); break;
-    case Field::Rms: current_.rms = static_cast<float>(wcstod(text, nullptr)); break;
+    case Field::Length: current_.length = ToFloat(text); break;
+    case Field::Start: current_.start = ToFloat(text); break;
+    case Field::End: current_.end = ToFloat(text); break;
+    case Field::Peak: current_.peak = ToFloat(text); break;
+    case Field::Rms: current_.rms = ToFloat(text); break;
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <set>
 #include <string>
 
@@ -161,6 +162,37 @@ TEST(Library, StepwiseReloadReplacesSongsAndTotals) {
         EXPECT_NEAR(5000.0, library.GetTotalDuration(), 1e-2);
         EXPECT_EQ(500, library.GetSong(500)->id);
     }
+}
+
+TEST(Library, NumbersReadAsTheStandardConversionsDo) {
+    CatalogueFile file(
+        Song(1, L"<SIZE> +42x</SIZE><CHAN>-2147483649</CHAN><INST>-17</INST>"
+                L"<UPDATE>99999999999999999999</UPDATE><FLAGS>\t7 8</FLAGS>"
+                L"<LENGTH> 12.5s</LENGTH><START>1e2</START><END>-3.25</END><PEAK>.75</PEAK>"
+                L"<RMS>abc</RMS>") +
+        Song(2, L"<UPDATE>-9223372036854775808</UPDATE><LENGTH>0.1</LENGTH>"
+                L"<START>123456789.123456789</START><END>0x10</END><PEAK>nan</PEAK><RMS>-inf</RMS>"));
+    CLibrary library(file.Path());
+    ASSERT_TRUE(library.Reload(0));
+    ASSERT_EQ(2, library.GetCount());
+    const CSong* one = library.GetSong(1);
+    EXPECT_EQ(42, one->size);
+    EXPECT_EQ(INT_MIN, one->channels);
+    EXPECT_EQ(-17, one->instruments);
+    EXPECT_EQ(LLONG_MAX, one->update);
+    EXPECT_EQ(7, one->flags);
+    EXPECT_EQ(12.5f, one->length);
+    EXPECT_EQ(100.0f, one->start);
+    EXPECT_EQ(-3.25f, one->end);
+    EXPECT_EQ(0.75f, one->peak);
+    EXPECT_EQ(0.0f, one->rms);
+    const CSong* two = library.GetSong(2);
+    EXPECT_EQ(LLONG_MIN, two->update);
+    EXPECT_EQ(static_cast<float>(0.1), two->length);
+    EXPECT_EQ(static_cast<float>(123456789.123456789), two->start);
+    EXPECT_EQ(16.0f, two->end);
+    EXPECT_TRUE(std::isnan(two->peak));
+    EXPECT_TRUE(std::isinf(two->rms) && two->rms < 0);
 }
 
 TEST(Library, DamagedCatalogueKeepsWhatWasRead) {
