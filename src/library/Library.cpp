@@ -122,7 +122,11 @@ CLibrary::Field CLibrary::Classify(const wchar_t* name) {
 int CLibrary::GetVersion(bool reread) {
     if (!reread) return version_;
     versionOnly_ = true;
+    // A version read stops inside the VERSION text; what it leaves behind must not make the
+    // next read take the byte-order mark for a version.
+    currentElement_ = Field::None;
     Open(path_.c_str(), 0);
+    currentElement_ = Field::None;
     versionOnly_ = false;
     return version_;
 }
