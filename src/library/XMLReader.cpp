@@ -50,8 +50,9 @@ CXMLReader::~CXMLReader() = default;
 
 void CXMLReader::Close() {
     file_.reset();
+    // The position stays where the parse ended, so progress can still be asked for.
+    rawStart_ += rawPos_;
     rawLength_ = rawPos_ = 0;
-    rawStart_ = 0;
     rawEnd_ = true;
 }
 
@@ -72,6 +73,7 @@ bool CXMLReader::Open(const wchar_t* path, int stepBudget) {
         }
     }
     rawEnd_ = false;
+    rawStart_ = 0;
     length_ = 0;
     inTag_ = false;
     if (stepBudget > 0) {

@@ -114,6 +114,7 @@ TEST(XMLReader, StepwiseReadsExactlyTheBudget) {
     EXPECT_TRUE(reader.ParseStep());  // a file of exactly twice the budget: the end needs
     EXPECT_EQ(100, reader.GetProgress());
     EXPECT_FALSE(reader.ParseStep());  // one more step that reads nothing
+    EXPECT_EQ(100, reader.GetProgress());
     EXPECT_EQ(Events({L"<a", L"\"xy\"", L"</a"}), reader.events);
     EXPECT_FALSE(reader.ParseStep());
 }
