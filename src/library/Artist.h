@@ -12,6 +12,7 @@ class CPlaylist;
 
 class CArtist {
 public:
+    CArtist() = default;
     explicit CArtist(std::wstring artistName) : name(std::move(artistName)) {}
     virtual ~CArtist() = default;
 
