@@ -27,6 +27,9 @@ th_pid_file="$th_build/xvfb.pid"
   fi
   # A persistent server for this prefix; starting it again when it runs is harmless.
   wineserver -p >/dev/null 2>&1 9>&- || true
+  # Start Wine's own services here, with their output going nowhere, so that they are not
+  # started by the first test and do not hold the test runner's output pipe open.
+  wineboot >/dev/null 2>&1 9>&- </dev/null || true
 ) 9>"$th_build/.wine-env.lock"
 export DISPLAY=":$(cat "$th_display_file")"
 
