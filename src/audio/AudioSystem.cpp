@@ -68,6 +68,8 @@ bool CAudioSystem::Free() {
     {
         CLockGuard guard(lock_);
         if (!initialised_) return false;
+        // From inside a proc the output thread would have to wait for itself.
+        if (mixer_->IsOutputThread()) return false;
         initialised_ = false;
         mixer = std::move(mixer_);
         channels.swap(channels_);

@@ -27,6 +27,8 @@ public:
     // Opens the device and starts the thread.
     bool Start(DWORD rate);
     DWORD FramesPerBuffer() const { return frames_; }
+    // Whether the caller runs on the output thread (inside a stream's proc).
+    bool IsOutputThread() const { return thread_.get_id() == std::this_thread::get_id(); }
 
     void Add(const std::shared_ptr<CStreamChannel>& stream);
     void Remove(const CStreamChannel* stream);

@@ -164,6 +164,24 @@ TEST_F(StreamChannel, AfterStopTheCallbackIsNotCalledUntilPlayedAgain) {
     EXPECT_GT(c.calls, calls);
 }
 
+TEST_F(StreamChannel, ACallbackCannotFreeTheBackEndUnderItself) {
+    struct Attempt {
+        std::atomic<int> result{-1};
+    } attempt;
+    auto proc = [](HSTREAM, void* buffer, DWORD length, void* user) -> DWORD {
+        auto* a = static_cast<Attempt*>(user);
+        if (a->result < 0) a->result = BASS_Free();
+        std::memset(buffer, 0, length);
+        return length;
+    };
+    HSTREAM stream = BASS_StreamCreate(kRate, 2, BASS_SAMPLE_FLOAT, proc, &attempt);
+    ASSERT_TRUE(BASS_ChannelPlay(stream, FALSE));
+    ASSERT_TRUE(th::PumpUntil([&] { return attempt.result >= 0; }, 1000));
+    EXPECT_EQ(attempt.result, FALSE);
+    Sleep(100);
+    EXPECT_EQ(BASS_ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
+}
+
 TEST_F(StreamChannel, ACallbackWithNothingToGiveStalls) {
     auto nothing = [](HSTREAM, void*, DWORD, void*) -> DWORD { return 0; };
     HSTREAM stream = BASS_StreamCreate(kRate, 2, BASS_SAMPLE_FLOAT, nothing, nullptr);
