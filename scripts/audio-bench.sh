@@ -39,4 +39,5 @@ while read -r kind name audio cpu; do
 done <"$ours"
 awk -v a="$total_audio" -v o="$total_ours" -v c="$total_native" 'BEGIN {
   if (o > 0 && c > 0) printf "%-34s %9.1f %12.0f %12.0f %7.2f\n", "all", a, a / o, a / c, (a / o) / (a / c) }'
+grep '^load' "$ours" | awk '{printf "Slowest BASS_MusicLoad: %s, %.1f ms\n", $2, $3}'
 grep '^stream' "$ours" | awk '{printf "CPU of a playing stream (%s, silent output): %.2f %% of one core\n", $2, $3}'

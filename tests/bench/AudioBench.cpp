@@ -111,6 +111,21 @@ int main() {
         totalAudio += audio;
         totalCpu += cpu / passes;
     }
+    // Loading happens inside the stream's callback at a song change, so it must stay well
+    // inside the output buffer's 80 ms.
+    double slowest = 0;
+    std::wstring slowestName;
+    for (const std::wstring& path : files) {
+        double t0 = WallSeconds();
+        HMUSIC music = Load(path);
+        double ms = (WallSeconds() - t0) * 1000.0;
+        BASS_MusicFree(music);
+        if (ms > slowest) {
+            slowest = ms;
+            slowestName = path.substr(path.find_last_of(L'\\') + 1);
+        }
+    }
+    std::printf("load %s %.1f\n", Narrow(slowestName).c_str(), slowest);
     if (totalCpu > 0)
         std::printf("# all modules: %.1f s of audio in %.3f s of CPU: %.0f x real time\n", totalAudio, totalCpu,
                     totalAudio / totalCpu);
