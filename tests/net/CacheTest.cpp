@@ -72,10 +72,13 @@ TEST_F(CacheTest, EvictsOldestFirstDownToTheLimitAndRemovesEmptiedFolders) {
 }
 
 TEST_F(CacheTest, EqualTimesAreEvictedInTheOrderAdded) {
-    CreateDirectoryW(folder.c_str(), nullptr);
+    // A file above the limit on its own: once it is gone, the scan is over, and the files
+    // made from then on are known to the cache only in the order they are added.
+    Make(L"marker.mod", 1200, 0);
     CCache cache(folder, &limitMb);
     cache.ProtectPlaylist(nullptr, nullptr);
-    GiveAPassTime();  // the scan of the empty folder is over
+    cache.AddFile();
+    ASSERT_TRUE(WaitGone(Cached(L"marker.mod")));
     Make(L"z.mod", 600, 5);
     Make(L"a.mod", 600, 5);
     cache.AddFile(Cached(L"z.mod"));
