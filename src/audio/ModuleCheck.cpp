@@ -1,5 +1,6 @@
 #include "audio/ModuleCheck.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace audio {
@@ -57,7 +58,14 @@ int ModChannels(const std::uint8_t* s) {
 bool CheckMod(CReader& r, const std::uint8_t* data) {
     int samples = 31, channels = 4;
     std::size_t header = 1084;
-    if (r.Has(1080, 4)) channels = ModChannels(data + 1080);
+    if (r.Has(1080, 4)) {
+        channels = ModChannels(data + 1080);
+        // A signature of four letters this check does not know is some tracker's own 31-sample
+        // variant; its layout is not known here, so it passes.
+        bool text = true;
+        for (int i = 0; i < 4; i++) text = text && data[1080 + i] >= 0x20 && data[1080 + i] < 0x7F;
+        if (channels == 0 && text) return true;
+    }
     if (channels == 0 || !r.Has(1080, 4)) {
         samples = 15;  // an old 15-sample module: no signature
         header = 600;
@@ -87,17 +95,20 @@ bool CheckXm(CReader& r) {
     for (std::uint32_t i = 0; i < instruments && !r.Short(); i++) {
         if (pos + 29 > r.Size()) return false;
         std::uint64_t headerSize = r.U32(pos);
+        if (headerSize < 33) headerSize = 263;  // the standard size, as the replayer assumes
         std::uint32_t samples = r.U16(pos + 27);
         if (samples == 0) {
             pos += headerSize;
             continue;
         }
-        std::uint64_t sampleHeader = r.U32(pos + 29);
+        std::uint64_t sampleHeader = std::max<std::uint64_t>(40, r.U32(pos + 29));
         pos += headerSize;
         std::uint64_t data = 0;
         for (std::uint32_t s = 0; s < samples; s++) {
-            if (pos + 4 > r.Size()) return false;
-            data += r.U32(pos);
+            if (pos + 18 > r.Size()) return false;
+            std::uint64_t length = r.U32(pos);
+            // ModPlug's ADPCM samples store a 16-byte table and four bits per sample.
+            data += r.U8(pos + 17) == 0xAD ? 16 + (length + 1) / 2 : length;
             pos += sampleHeader;
         }
         pos += data;
@@ -119,6 +130,7 @@ bool CheckS3m(CReader& r) {
         std::uint64_t dataAt = ((std::uint64_t(r.U8(at + 0x0D)) << 16) | r.U16(at + 0x0E)) * 16;
         std::uint32_t sampleFlags = r.U8(at + 0x1F);
         std::uint64_t bytes = length * ((sampleFlags & 4) ? 2 : 1) * ((sampleFlags & 2) ? 2 : 1);
+        if (r.U8(at + 0x1E) == 4) bytes = 16 + (length + 1) / 2;  // ModPlug ADPCM
         if (dataAt + bytes > r.Size()) return false;
     }
     for (std::uint32_t i = 0; i < patterns && !r.Short(); i++) {

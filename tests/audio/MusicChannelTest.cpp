@@ -70,6 +70,9 @@ TEST_F(MusicChannel, GeneratedModAndMtmLoadFromMemoryAndDecodeExactly) {
     HMUSIC mod = LoadImage(TinyMod(10));
     ASSERT_NE(mod, 0u);
     EXPECT_EQ(DecodeToEnd(mod, kRate * 10), size_t(kRate * 0.2));  // ten rows of 20 ms
+    HMUSIC old = LoadImage(TinyMod15(10));
+    ASSERT_NE(old, 0u) << "15-sample modules play as they are";
+    EXPECT_EQ(DecodeToEnd(old, kRate * 10), size_t(kRate * 0.2));
     HMUSIC mtm = LoadImage(TinyMtm());
     ASSERT_NE(mtm, 0u);
     EXPECT_EQ(DecodeToEnd(mtm, kRate * 20), size_t(kRate * 7.68));
@@ -100,8 +103,8 @@ TEST_F(MusicChannel, DataThatIsNoCompleteModuleIsRefused) {
             EXPECT_EQ(BASS_MusicLoad(FALSE, path.c_str(), 0, 0, flags, 0), 0u);
         }
     }
-    std::string mtm = TinyMtm();
-    EXPECT_EQ(LoadImage(mtm.substr(0, mtm.size() - 1)), 0u);
+    for (const std::string& image : {TinyMtm(), TinyMod15(10), TinyMod(10)})
+        EXPECT_EQ(LoadImage(image.substr(0, image.size() - 1)), 0u);
 }
 
 TEST_F(MusicChannel, LoopingModuleKeepsDeliveringPastItsEnd) {

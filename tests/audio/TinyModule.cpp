@@ -61,6 +61,14 @@ std::string TinyMod(int rows, bool jumpBack) {
     return m;
 }
 
+std::string TinyMod15(int rows) {
+    std::string m = TinyMod(rows);
+    const size_t orders = 20 + 31 * 30;
+    std::string old = m.substr(0, 20 + 15 * 30) + m.substr(orders, 130) + m.substr(orders + 134);
+    old[20 + 15 * 30 + 1] = 0x78;  // what old trackers stored in the restart byte
+    return old;
+}
+
 std::string TinyMtm() {
     std::string m = "MTM";
     m.push_back(0x10);  // version 1.0

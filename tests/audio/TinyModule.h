@@ -10,6 +10,9 @@ namespace audiotest {
 // `rows` rows (1..64). With `jumpBack` the last row jumps to order 0, so the song never ends.
 std::string TinyMod(int rows, bool jumpBack = false);
 
+// The same song as TinyMod(rows) in the old 15-sample layout (no signature).
+std::string TinyMod15(int rows);
+
 // A 4-channel MTM with one track and one sample of the same kind: the shortest song of that
 // format, 64 rows at speed 6 and tempo 125 (7.68 s).
 std::string TinyMtm();
