@@ -83,6 +83,8 @@ void CMusicChannel::ApplyFlags() {
     openmpt_module_set_render_param(module_, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, ramp);
 
     openmpt_module_set_repeat_count(module_, (flags_ & BASS_MUSIC_LOOP) ? -1 : 0);
+    // BASS_MUSIC_PT1MOD needs nothing more: libopenmpt plays MOD files by ProTracker's rules
+    // already, and it is kept among the flags only so that callers read back what they set.
 
     CSurround::Mode mode = CSurround::Off;
     if (flags_ & BASS_MUSIC_SURROUND) mode = CSurround::Wide;
