@@ -1,5 +1,10 @@
 #include "TestSupport.h"
 
+#include "app/Globals.h"
+#include "app/MainWindow.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -112,6 +117,147 @@ std::string ReadFileBytes(const std::wstring& path) {
 
 bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace th
+
+// ---- Settings key, main window and host windows -------------------------------------------
+
+namespace th {
+
+namespace {
+
+std::wstring SettingsPath(const wchar_t* subkey) {
+    std::wstring path = kSettingsKey;
+    if (subkey) path += std::wstring(L"\\") + subkey;
+    return path;
+}
+
+bool WriteSettingValue(const wchar_t* name, DWORD type, const void* data, DWORD size,
+                       const wchar_t* subkey) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsPath(subkey).c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    bool ok = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) ==
+              ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+}  // namespace
+
+void StartWithEmptySettings() {
+    ClearSettingsKey();
+    ResetSettings();
+}
+
+bool ReadSettingDword(const wchar_t* name, DWORD* value, const wchar_t* subkey) {
+    DWORD size = sizeof(*value);
+    return RegGetValueW(HKEY_CURRENT_USER, SettingsPath(subkey).c_str(), name, RRF_RT_REG_DWORD,
+                        nullptr, value, &size) == ERROR_SUCCESS;
+}
+
+bool WriteSettingDword(const wchar_t* name, DWORD value, const wchar_t* subkey) {
+    return WriteSettingValue(name, REG_DWORD, &value, sizeof(value), subkey);
+}
+
+bool WriteSettingBinary(const wchar_t* name, const void* data, DWORD size) {
+    return WriteSettingValue(name, REG_BINARY, data, size, nullptr);
+}
+
+bool WriteSettingString(const wchar_t* name, const std::wstring& value) {
+    return WriteSettingValue(name, REG_SZ, value.c_str(),
+                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), nullptr);
+}
+
+bool SettingExists(const wchar_t* name, DWORD* type, DWORD* size, const wchar_t* subkey) {
+    DWORD t = 0, n = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, SettingsPath(subkey).c_str(), name, RRF_RT_ANY, &t,
+                     nullptr, &n) != ERROR_SUCCESS)
+        return false;
+    if (type) *type = t;
+    if (size) *size = n;
+    return true;
+}
+
+void DropQuitMessage() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+TestMainWindow::TestMainWindow(int showCommand) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (!hInstance) hInstance = instance;
+    CMainWindow::RegisterWindowClass(instance);
+    SetDataFolders(appData_.Path());
+    window_ = CreateAndShowMainWindow(instance, showCommand);
+    PumpFor(50);
+}
+
+TestMainWindow::~TestMainWindow() {
+    if (IsOpen()) Close();
+    DropQuitMessage();
+    SetDataFolders(L"");
+}
+
+bool TestMainWindow::Close(DWORD timeoutMs) {
+    if (IsOpen()) SendMessageW(window_, WM_CLOSE, 0, 0);
+    bool closed = PumpUntil([this] { return !IsWindow(window_); }, timeoutMs);
+    DropQuitMessage();
+    return closed;
+}
+
+namespace {
+
+constexpr const wchar_t* kParentClass = L"thTestParent";
+int notifyCount = 0;
+int commandCount = 0;
+
+LRESULT CALLBACK ParentProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NOTIFY) ++notifyCount;
+    if (msg == WM_COMMAND) ++commandCount;
+    return DefWindowProcW(window, msg, wp, lp);
+}
+
+}  // namespace
+
+TestParentWindow::TestParentWindow(int width, int height) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &ParentProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kParentClass;
+    RegisterClassExW(&wc);
+    notifyCount = commandCount = 0;
+    window_ = CreateWindowExW(0, kParentClass, L"test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
+                              0, width, height, nullptr, nullptr, instance, nullptr);
+    ShowWindow(window_, SW_SHOWNORMAL);
+    UpdateWindow(window_);
+}
+
+TestParentWindow::~TestParentWindow() {
+    if (window_) DestroyWindow(window_);
+    PumpFor(10);
+}
+
+int TestParentWindow::NotifyCount() const { return notifyCount; }
+int TestParentWindow::CommandCount() const { return commandCount; }
+
+std::wstring BuildTreeFile(const std::wstring& name) {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    for (int up = 0; up < 2; ++up) {  // drop the file name, then the tests folder
+        size_t slash = dir.find_last_of(L"\\/");
+        if (slash == std::wstring::npos) return name;
+        dir.resize(slash);
+    }
+    return dir + L"\\" + name;
 }
 
 }  // namespace th

@@ -44,6 +44,64 @@ void PumpFor(DWORD ms);
 // Deletes HKCU\Software\tunehaven and everything below it.
 void ClearSettingsKey();
 
+// Starts from an empty HKCU\Software\tunehaven key and puts the program's in-memory settings
+// back to their defaults.
+void StartWithEmptySettings();
+
+// Values below HKCU\Software\tunehaven (subkey: a key below it such as L"column1", or null).
+bool ReadSettingDword(const wchar_t* name, DWORD* value, const wchar_t* subkey = nullptr);
+bool WriteSettingDword(const wchar_t* name, DWORD value, const wchar_t* subkey = nullptr);
+bool WriteSettingBinary(const wchar_t* name, const void* data, DWORD size);
+bool WriteSettingString(const wchar_t* name, const std::wstring& value);
+// True if the value exists; its registry type and size in bytes go to type and size if given.
+bool SettingExists(const wchar_t* name, DWORD* type = nullptr, DWORD* size = nullptr,
+                   const wchar_t* subkey = nullptr);
+
+// A main window made the way start-up makes it (settings loaded from the registry, every
+// object created, title set, shown), with the program's data folder in a fresh temporary
+// folder instead of the user's application-data folder. The destructor closes the window if
+// it is still open and drops the WM_QUIT its destruction posts.
+class TestMainWindow {
+public:
+    explicit TestMainWindow(int showCommand = SW_SHOWNORMAL);
+    ~TestMainWindow();
+    TestMainWindow(const TestMainWindow&) = delete;
+    TestMainWindow& operator=(const TestMainWindow&) = delete;
+
+    HWND Handle() const { return window_; }
+    bool IsOpen() const { return window_ && IsWindow(window_); }
+    // Folder standing in for the application-data folder (ends with a backslash).
+    const std::wstring& AppData() const { return appData_.Path(); }
+    // Sends WM_CLOSE and pumps until the window is destroyed. Returns false on time-out.
+    bool Close(DWORD timeoutMs = 10000);
+
+private:
+    TempDir appData_;
+    HWND window_ = nullptr;
+};
+
+// A plain visible top-level window to host one control under test. Messages it gets go to
+// DefWindowProcW except WM_NOTIFY and WM_COMMAND, which are counted.
+class TestParentWindow {
+public:
+    TestParentWindow(int width = 800, int height = 600);
+    ~TestParentWindow();
+    TestParentWindow(const TestParentWindow&) = delete;
+    TestParentWindow& operator=(const TestParentWindow&) = delete;
+    HWND Handle() const { return window_; }
+    int NotifyCount() const;
+    int CommandCount() const;
+private:
+    HWND window_ = nullptr;
+};
+
+// Drops a WM_QUIT waiting in this thread's queue (a destroyed main window posts one).
+void DropQuitMessage();
+
+// Full Windows path of a file beside the running test executable's build tree root
+// (tests live in <tree>\tests\, the program in <tree>\).
+std::wstring BuildTreeFile(const std::wstring& name);
+
 // Whole-file helpers for checks.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);

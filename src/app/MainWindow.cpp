@@ -1,0 +1,261 @@
+#include "app/MainWindow.h"
+
+#include "app/Globals.h"
+#include "app/Ids.h"
+#include "app/Settings.h"
+
+#include <cwchar>
+
+namespace {
+
+// The title bar's window icon: shell32's music icon, or the generic one if shell32 is missing.
+constexpr int kShellMusicIcon = 277;
+
+HICON LoadClassIcon() {
+    HICON icon = nullptr;
+    if (HMODULE shell = LoadLibraryW(L"shell32.dll")) {
+        icon = LoadIconW(shell, MAKEINTRESOURCEW(kShellMusicIcon));
+        FreeLibrary(shell);
+    }
+    return icon ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+std::wstring CutTitle(const wchar_t* text) {
+    std::wstring title = text;
+    if (title.size() > kMaxTitleLength) title.resize(kMaxTitleLength);
+    return title;
+}
+
+}  // namespace
+
+std::wstring IdleTitle() {
+    wchar_t text[kMaxTitleLength + 1];
+    swprintf(text, std::size(text), L"%ls %.1f", kProgramName, kProgramVersion);
+    return text;
+}
+
+std::wstring SongTitle(const std::wstring& artist, const std::wstring& title) {
+    return CutTitle((artist + L" - " + title).c_str());
+}
+
+void ApplyMinimumSize(UINT edge, RECT* r) {
+    if (r->right - r->left < kMinWindowWidth) {
+        if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT)
+            r->left = r->right - kMinWindowWidth;
+        else
+            r->right = r->left + kMinWindowWidth;
+    }
+    if (r->bottom - r->top < kMinWindowHeight) {
+        if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT)
+            r->top = r->bottom - kMinWindowHeight;
+        else
+            r->bottom = r->top + kMinWindowHeight;
+    }
+}
+
+// ---- Creation ------------------------------------------------------------------------------
+
+bool CMainWindow::RegisterWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_OWNDC;
+    wc.lpfnWndProc = &CMainWindow::WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadClassIcon();
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kMainWindowClass;
+    return RegisterClassExW(&wc) != 0;
+}
+
+HWND CMainWindow::Create(HINSTANCE instance) {
+    return CreateWindowExW(0, kMainWindowClass, kProgramName, WS_OVERLAPPEDWINDOW, settings.xpos,
+                           settings.ypos, settings.width, settings.height, nullptr, nullptr,
+                           instance, nullptr);
+}
+
+CMainWindow* CMainWindow::FromHandle(HWND window) {
+    wchar_t name[32];
+    if (!window || !GetClassNameW(window, name, 32) || wcscmp(name, kMainWindowClass) != 0)
+        return nullptr;
+    return reinterpret_cast<CMainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+CMainWindow::CMainWindow(HWND window) : window_(window) {}
+
+CMainWindow::~CMainWindow() = default;
+
+LRESULT CALLBACK CMainWindow::WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<CMainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+        self = new CMainWindow(window);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        mainWindow = window;
+    }
+    if (!self) return DefWindowProcW(window, msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        delete self;
+        if (mainWindow == window) mainWindow = nullptr;
+        return DefWindowProcW(window, msg, wp, lp);
+    }
+    return self->Proc(msg, wp, lp);
+}
+
+LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CREATE:     return OnCreate();
+    case WM_DESTROY:    return OnDestroy();
+    case WM_SIZE:       return OnSize(wp);
+    case WM_SIZING:     return OnSizing(wp, reinterpret_cast<RECT*>(lp));
+    case WM_CLOSE:      return OnClose();
+    case WM_COMMAND:
+    case WM_SYSCOMMAND: OnCommand(wp, lp); break;
+    case WM_APP_TICK:   return OnTick();
+    }
+    return DefWindowProcW(window_, msg, wp, lp);
+}
+
+// The objects are made here, before CreateWindowExW returns, in dependency order: whatever
+// takes another object or a child window in its constructor comes after it.
+LRESULT CMainWindow::OnCreate() {
+    ticker_.Start(window_);
+    objectsAlive_ = true;
+    return 0;
+}
+
+LRESULT CMainWindow::OnDestroy() {
+    PostQuitMessage(0);
+    return 0;
+}
+
+// ---- Geometry ------------------------------------------------------------------------------
+
+LRESULT CMainWindow::OnSize(WPARAM type) {
+    if (type == SIZE_RESTORED) {
+        // Only the restored rectangle is kept, so that a window closed maximised or minimised
+        // comes back at its last normal size.
+        RECT r;
+        if (GetWindowRect(window_, &r)) {
+            settings.xpos = r.left;
+            settings.ypos = r.top;
+            settings.width = r.right - r.left;
+            settings.height = r.bottom - r.top;
+        }
+    } else if (type == SIZE_MINIMIZED) {
+        // Minimising sends the program to the tray: no taskbar button.
+        ShowWindow(window_, SW_HIDE);
+    }
+    return 0;
+}
+
+LRESULT CMainWindow::OnSizing(WPARAM edge, RECT* rect) {
+    if (rect) ApplyMinimumSize(static_cast<UINT>(edge), rect);
+    return TRUE;
+}
+
+void CMainWindow::UpdateTitle() {
+    SetWindowTextW(window_, IdleTitle().c_str());
+}
+
+// ---- Tick ----------------------------------------------------------------------------------
+
+LRESULT CMainWindow::OnTick() {
+    // A tick that was on its way while the window closed is dropped once the objects are gone.
+    if (!objectsAlive_) return 1;
+    ++ticksHandled_;
+    return 1;
+}
+
+// ---- Shutdown ------------------------------------------------------------------------------
+
+LRESULT CMainWindow::OnClose() {
+    if (closing_) return 0;
+    closing_ = true;
+    settings.maximize = IsZoomed(window_) ? 1 : 0;
+    // The ticker goes first: every later step may take away what a tick would use.
+    ticker_.Stop();
+    CollectWindowSettings();
+    DestroyObjects();
+    SaveSettings();
+    settings.treefont.reset();
+    settings.listfont.reset();
+    DestroyWindow(window_);
+    return 0;
+}
+
+// Settings that live in the child windows while the program runs (the tree pane's width and
+// the fonts of the tree and the list) are taken back before those windows go.
+void CMainWindow::CollectWindowSettings() {}
+
+// The server client is closed first so that no transfer reports to a window that is going;
+// then the windows in the order tree, song list, status bar, splitter, toolbar, trackbars
+// (position, volume, pan), rebar, and last the engine, server client, library and song cache.
+void CMainWindow::DestroyObjects() {
+    objectsAlive_ = false;
+}
+
+// ---- Commands ------------------------------------------------------------------------------
+
+void CMainWindow::OnCommand(WPARAM wp, LPARAM lp) {
+    (void)lp;
+    if (wp >= ID_SYSTEM_FIRST) return;  // the system's own commands
+    if (wp >= ID_RANGE_FIRST) {
+        OnRangeCommand(static_cast<UINT>(wp));
+        return;
+    }
+    switch (LOWORD(wp)) {
+    case ID_RANDOM_OFF:      SetRandomMode(0); break;
+    case ID_RANDOM_PLAYLIST: SetRandomMode(1); break;
+    case ID_RANDOM_LIBRARY:  SetRandomMode(2); break;
+    case ID_VOLADJUST_OFF:   SetFlags(~(FLAG_SCALE_PEAK | FLAG_SCALE_RMS), 0, false); break;
+    case ID_VOLADJUST_PEAK:  SetFlags(~(FLAG_SCALE_PEAK | FLAG_SCALE_RMS), FLAG_SCALE_PEAK, false); break;
+    case ID_FADE_LOOPED:     SetFlags(~FLAG_FADE_LOOPED, ~settings.flags & FLAG_FADE_LOOPED, false); break;
+    case ID_SURROUND_OFF:    SetFlags(~(FLAG_SURROUND | FLAG_SURROUND2), 0, true); break;
+    case ID_SURROUND_MODE1:  SetFlags(~(FLAG_SURROUND | FLAG_SURROUND2), FLAG_SURROUND, true); break;
+    case ID_SURROUND_MODE2:  SetFlags(~(FLAG_SURROUND | FLAG_SURROUND2), FLAG_SURROUND2, true); break;
+    case ID_RAMP_OFF:        SetFlags(~(FLAG_RAMP | FLAG_RAMPS), 0, true); break;
+    case ID_RAMP_NORMAL:     SetFlags(~(FLAG_RAMP | FLAG_RAMPS), FLAG_RAMP, true); break;
+    case ID_RAMP_SENSITIVE:  SetFlags(~(FLAG_RAMP | FLAG_RAMPS), FLAG_RAMPS, true); break;
+    case ID_SHOW:            ShowWindow(window_, SW_RESTORE); SetForegroundWindow(window_); break;
+    case ID_HIDE:            ShowWindow(window_, SW_MINIMIZE); break;
+    case ID_QUIT:            PostMessageW(window_, WM_CLOSE, 0, 0); break;
+    case ID_INTERP_OFF:      SetFlags(~(FLAG_NONINTER | FLAG_SINCINTER), FLAG_NONINTER, true); break;
+    case ID_INTERP_LINEAR:   SetFlags(~(FLAG_NONINTER | FLAG_SINCINTER), 0, true); break;
+    case ID_INTERP_SINC:     SetFlags(~(FLAG_NONINTER | FLAG_SINCINTER), FLAG_SINCINTER, true); break;
+    }
+}
+
+void CMainWindow::OnRangeCommand(UINT id) {
+    if (id <= ID_VOLUME_LAST) {
+        settings.volume = (id - ID_VOLUME_FIRST) * 10;
+    } else if (id <= ID_CACHE_LAST) {
+        settings.cache = id - ID_CACHE_FIRST;
+        SelectCacheSize();
+        OptionsChanged();
+    } else if (id <= ID_RMS_LAST) {
+        DWORD level = (id - ID_RMS_FIRST) << FLAG_RMS_SHIFT;
+        SetFlags(~(FLAG_RMS_MASK | FLAG_SCALE_PEAK), level | FLAG_SCALE_RMS, false);
+    } else if (id <= ID_RATE_LAST) {
+        settings.freq = id - ID_RATE_FIRST;
+        OptionsChanged();
+    } else if (id <= ID_DEVICE_LAST) {
+        settings.device = id - ID_DEVICE_FIRST;
+        OptionsChanged();
+    }
+}
+
+void CMainWindow::SetRandomMode(DWORD mode) {
+    if (mode == settings.random) return;
+    settings.random = mode;
+    OptionsChanged();
+}
+
+// flags = (flags AND keep) OR add. Music flags go to the loaded song at once.
+void CMainWindow::SetFlags(DWORD keep, DWORD add, bool musicFlags) {
+    (void)musicFlags;
+    settings.flags = (settings.flags & keep) | add;
+    OptionsChanged();
+}
+
+// The check marks of the option menus follow the settings.
+void CMainWindow::OptionsChanged() {}

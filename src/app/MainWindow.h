@@ -1,0 +1,90 @@
+#pragma once
+// The main window: owner of every object of the program and the hub through which commands,
+// notifications, ticks and worker-thread messages become actions.
+
+#include "app/Ticker.h"
+
+#include <windows.h>
+
+#include <string>
+
+// Window class of the main window; a second start of the program looks for it.
+inline constexpr const wchar_t* kMainWindowClass = L"tunehaven";
+
+// Smallest size the user can drag the main window to.
+constexpr int kMinWindowWidth = 610;
+constexpr int kMinWindowHeight = 400;
+// Longest window title, in characters.
+constexpr size_t kMaxTitleLength = 127;
+
+// "tunehaven 0.2": the title and tray text while nothing plays.
+std::wstring IdleTitle();
+// "artist - title", cut to kMaxTitleLength characters.
+std::wstring SongTitle(const std::wstring& artist, const std::wstring& title);
+
+// Enlarges a rectangle being dragged at `edge` (a WMSZ_ value) to the minimum size, moving the
+// dragged side(s) only.
+void ApplyMinimumSize(UINT edge, RECT* rect);
+
+class CMainWindow {
+public:
+    // Registers the window class (the result is ignored by start-up: a class that is already
+    // registered works as well).
+    static bool RegisterWindowClass(HINSTANCE instance);
+
+    // Creates the main window at the settings' position and size. Every object of the program
+    // is created during this call. Returns 0 if the window cannot be created.
+    static HWND Create(HINSTANCE instance);
+
+    // The object behind a main window handle (null for other windows).
+    static CMainWindow* FromHandle(HWND window);
+
+    virtual ~CMainWindow();
+    CMainWindow(const CMainWindow&) = delete;
+    CMainWindow& operator=(const CMainWindow&) = delete;
+
+    HWND Window() const { return window_; }
+
+    // Sets the title from the audible song, or the idle title when nothing plays.
+    void UpdateTitle();
+
+    // Number of ticks handled since the window was created.
+    int TicksHandled() const { return ticksHandled_; }
+
+private:
+    explicit CMainWindow(HWND window);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp);
+
+    LRESULT OnCreate();
+    LRESULT OnDestroy();
+    LRESULT OnSize(WPARAM type);
+    LRESULT OnSizing(WPARAM edge, RECT* rect);
+    LRESULT OnClose();
+    LRESULT OnTick();
+    void OnCommand(WPARAM id, LPARAM lp);
+    void OnRangeCommand(UINT id);
+
+    // Shutdown, in this order.
+    void CollectWindowSettings();
+    void DestroyObjects();
+
+    // Command handlers that change settings.
+    void SetRandomMode(DWORD mode);
+    void SetFlags(DWORD keep, DWORD add, bool musicFlags);
+    void OptionsChanged();
+
+    HWND window_;
+    CTicker ticker_;
+    bool objectsAlive_ = false;  // between WM_CREATE and the destruction in WM_CLOSE
+    bool closing_ = false;
+    int ticksHandled_ = 0;
+
+    // Playback state as last seen by the tick.
+    int nowSerial_ = 0;          // entry serial of the audible entry, 0 = none
+    int nowSongId_ = 0;          // library id of that song, 0 = none
+    float nowLength_ = 0;        // its play length in seconds
+    bool isActive_ = false;      // a song is playing or paused
+    bool isSeeking_ = false;     // the user drags the position trackbar's thumb
+    bool libraryStateSeen_ = false;
+};

@@ -1,0 +1,42 @@
+#include "app/Startup.h"
+
+#include "app/Globals.h"
+#include "app/MainWindow.h"
+#include "app/Settings.h"
+
+bool ActivateRunningInstance() {
+    HWND running = FindWindowW(kMainWindowClass, nullptr);
+    if (!running) return false;
+    // A copy hidden in the tray is minimised, so restoring it shows it again.
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    return true;
+}
+
+HWND CreateAndShowMainWindow(HINSTANCE instance, int showCommand) {
+    LoadSettings();
+    HWND window = CMainWindow::Create(instance);
+    if (!window) return nullptr;
+    if (CMainWindow* main = CMainWindow::FromHandle(window)) main->UpdateTitle();
+    ShowWindow(window, settings.maximize ? SW_MAXIMIZE : showCommand);
+    UpdateWindow(window);
+    return window;
+}
+
+bool InitInstance(HINSTANCE instance, int showCommand) {
+    // Nothing is passed to the running copy: the command line carries nothing.
+    if (ActivateRunningInstance()) return false;
+    InitDataFolders();
+    return CreateAndShowMainWindow(instance, showCommand) != nullptr;
+}
+
+int RunMessageLoop() {
+    MSG msg;
+    for (;;) {
+        BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+        if (r == 0) return static_cast<int>(msg.wParam);
+        if (r == -1) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
