@@ -134,6 +134,9 @@ TEST_F(MainWindowTest, CloseSavesMaximizeAndTheLastRestoredRectangle) {
     HWND w = main.Handle();
     SetWindowPos(w, nullptr, 100, 50, 700, 500, SWP_NOZORDER);
     SetWindowPos(w, nullptr, 120, 60, 800, 600, SWP_NOZORDER);
+    // Maximised from hidden: Wine without a window manager may undo the maximising of a
+    // window that is already mapped.
+    ShowWindow(w, SW_HIDE);
     ShowWindow(w, SW_MAXIMIZE);
     th::PumpFor(50);
     ASSERT_TRUE(IsZoomed(w));
