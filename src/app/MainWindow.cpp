@@ -106,6 +106,7 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CREATE:     return OnCreate();
     case WM_DESTROY:    return OnDestroy();
     case WM_SIZE:       return OnSize(wp);
+    case WM_MOVE:       return OnMove();
     case WM_SIZING:     return OnSizing(wp, reinterpret_cast<RECT*>(lp));
     case WM_CLOSE:      return OnClose();
     case WM_COMMAND:
@@ -130,21 +131,30 @@ LRESULT CMainWindow::OnDestroy() {
 
 // ---- Geometry ------------------------------------------------------------------------------
 
+// Only the restored rectangle is kept, so that a window closed maximised or minimised comes
+// back at its last normal place and size.
+void CMainWindow::StoreRestoredRect() {
+    RECT r;
+    if (!GetWindowRect(window_, &r)) return;
+    settings.xpos = r.left;
+    settings.ypos = r.top;
+    settings.width = r.right - r.left;
+    settings.height = r.bottom - r.top;
+}
+
 LRESULT CMainWindow::OnSize(WPARAM type) {
     if (type == SIZE_RESTORED) {
-        // Only the restored rectangle is kept, so that a window closed maximised or minimised
-        // comes back at its last normal size.
-        RECT r;
-        if (GetWindowRect(window_, &r)) {
-            settings.xpos = r.left;
-            settings.ypos = r.top;
-            settings.width = r.right - r.left;
-            settings.height = r.bottom - r.top;
-        }
+        StoreRestoredRect();
     } else if (type == SIZE_MINIMIZED) {
         // Minimising sends the program to the tray: no taskbar button.
         ShowWindow(window_, SW_HIDE);
     }
+    return 0;
+}
+
+// A window moved without being resized gets no WM_SIZE; its new place is kept as well.
+LRESULT CMainWindow::OnMove() {
+    if (!IsIconic(window_) && !IsZoomed(window_)) StoreRestoredRect();
     return 0;
 }
 

@@ -59,6 +59,8 @@ private:
     LRESULT OnCreate();
     LRESULT OnDestroy();
     LRESULT OnSize(WPARAM type);
+    LRESULT OnMove();
+    void StoreRestoredRect();
     LRESULT OnSizing(WPARAM edge, RECT* rect);
     LRESULT OnClose();
     LRESULT OnTick();

@@ -152,6 +152,19 @@ TEST_F(MainWindowTest, CloseSavesMaximizeAndTheLastRestoredRectangle) {
     EXPECT_EQ(Saved(L"flags"), 0x400u);
 }
 
+TEST_F(MainWindowTest, MovingWithoutResizingIsRememberedToo) {
+    th::TestMainWindow main;
+    SetWindowPos(main.Handle(), nullptr, 210, 130, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+    th::PumpFor(50);
+    ShowWindow(main.Handle(), SW_MINIMIZE);  // the icon's place is not the window's
+    th::PumpFor(50);
+    ASSERT_TRUE(main.Close());
+    EXPECT_EQ(Saved(L"xpos"), 210u);
+    EXPECT_EQ(Saved(L"ypos"), 130u);
+    EXPECT_EQ(Saved(L"width"), 640u);
+    EXPECT_EQ(Saved(L"height"), 480u);
+}
+
 TEST_F(MainWindowTest, QuitCommandClosesTheWindow) {
     th::TestMainWindow main;
     Command(main.Handle(), ID_QUIT);

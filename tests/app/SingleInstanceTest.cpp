@@ -79,9 +79,12 @@ TEST(SingleInstance, SecondStartExitsAndRestoresTheMinimisedFirstWindow) {
     EXPECT_EQ(second.WaitExit(20000), 0u);
     EXPECT_TRUE(th::PumpUntil([&] { return IsWindowVisible(window) && !IsIconic(window); }));
     EXPECT_EQ(FindWindowW(L"tunehaven", nullptr), window);  // still the only one
+    // Settings are written only when the program closes, and the second start writes none.
+    EXPECT_FALSE(th::SettingExists(L"xpos"));
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(th::PumpUntil([&] { return !IsWindow(window); }, 20000));
     EXPECT_EQ(first.WaitExit(20000), 0u);
+    EXPECT_TRUE(th::SettingExists(L"xpos"));
     th::StartWithEmptySettings();
 }
