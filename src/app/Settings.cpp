@@ -139,39 +139,34 @@ void ClampRanges(Settings& s) {
 
 }  // namespace
 
-Settings::Settings() {
+void Settings::SetDefaults() {
+    xpos = 0;
+    ypos = 0;
+    width = 640;
+    height = 480;
+    maximize = 0;
+    treesize = 240;
+    sort = 0;
+    desc = 0;
     listtext = treetext = GetSysColor(COLOR_WINDOWTEXT);
     listback = treeback = GetSysColor(COLOR_WINDOW);
     listhigh = treehigh = GetSysColor(COLOR_HIGHLIGHT);
+    volume = 100;
+    panning = 50;
+    flags = FLAG_RAMPS;
+    device = 0;
+    freq = kDefaultFreq;
+    random = 0;
+    cache = kDefaultCache;
+    treefont.reset();
+    listfont.reset();
+    for (int i = 0; i < kColumnLayouts; ++i)
+        for (int j = 0; j < kLayoutColumns; ++j) columnPositions[i][j] = columnWidths[i][j] = 0;
+    cacheLimit = kCacheSizes[kDefaultCache];
+    server = kDefaultServer;
 }
 
-void ResetSettings() {
-    Settings& s = settings;
-    s.xpos = 0;
-    s.ypos = 0;
-    s.width = 640;
-    s.height = 480;
-    s.maximize = 0;
-    s.treesize = 240;
-    s.sort = 0;
-    s.desc = 0;
-    s.listtext = s.treetext = GetSysColor(COLOR_WINDOWTEXT);
-    s.listback = s.treeback = GetSysColor(COLOR_WINDOW);
-    s.listhigh = s.treehigh = GetSysColor(COLOR_HIGHLIGHT);
-    s.volume = 100;
-    s.panning = 50;
-    s.flags = FLAG_RAMPS;
-    s.device = 0;
-    s.freq = kDefaultFreq;
-    s.random = 0;
-    s.cache = kDefaultCache;
-    s.treefont.reset();
-    s.listfont.reset();
-    for (int i = 0; i < kColumnLayouts; ++i)
-        for (int j = 0; j < kLayoutColumns; ++j) s.columnPositions[i][j] = s.columnWidths[i][j] = 0;
-    s.cacheLimit = kCacheSizes[kDefaultCache];
-    s.server = kDefaultServer;
-}
+void ResetSettings() { settings.SetDefaults(); }
 
 void SelectCacheSize() {
     if (settings.cache >= std::size(kCacheSizes)) settings.cache = kDefaultCache;

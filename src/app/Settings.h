@@ -43,30 +43,32 @@ inline constexpr const wchar_t* kDefaultServer = L"http://127.0.0.1:8417/";
 static_assert(sizeof(LOGFONTW) == 92, "fonts are stored as 92-byte LOGFONTW values");
 
 struct Settings {
-    Settings();  // every field at its default, colours from the system
+    Settings() { SetDefaults(); }
+    // Puts every field at its default: colours from the system, no fonts, empty layouts.
+    void SetDefaults();
 
-    // Stored as REG_DWORD under the same names, in this order.
-    int xpos = 0;            // main window's restored rectangle, screen pixels
-    int ypos = 0;
-    int width = 640;
-    int height = 480;
-    DWORD maximize = 0;      // 1 if the window was maximised when the program closed
-    int treesize = 240;      // width of the tree pane
-    int sort = 0;            // sort column of the library lists, 0 = unsorted
-    DWORD desc = 0;          // nonzero: that sort is descending
-    COLORREF listtext = 0;
-    COLORREF listback = 0;
-    COLORREF listhigh = 0;
-    COLORREF treetext = 0;
-    COLORREF treeback = 0;
-    COLORREF treehigh = 0;
-    DWORD volume = 100;      // percent, 0..100
-    int panning = 50;        // pan separation in percent, 0..100
-    DWORD flags = FLAG_RAMPS;
-    DWORD device = 0;        // output device index, 0 = default device
-    DWORD freq = kDefaultFreq;   // index into kOutputRates
-    DWORD random = 0;        // 0 off, 1 current playlist, 2 entire library
-    DWORD cache = kDefaultCache; // index into kCacheSizes
+    // Stored as REG_DWORD under the same names, in this order. Defaults in brackets.
+    int xpos;            // main window's restored rectangle, screen pixels [0]
+    int ypos;            // [0]
+    int width;           // [640]
+    int height;          // [480]
+    DWORD maximize;      // 1 if the window was maximised when the program closed [0]
+    int treesize;        // width of the tree pane [240]
+    int sort;            // sort column of the library lists, 0 = unsorted [0]
+    DWORD desc;          // nonzero: that sort is descending [0]
+    COLORREF listtext;   // song list colours [system window text, window, highlight]
+    COLORREF listback;
+    COLORREF listhigh;
+    COLORREF treetext;   // tree colours [as the list's]
+    COLORREF treeback;
+    COLORREF treehigh;
+    DWORD volume;        // percent, 0..100 [100]
+    int panning;         // pan separation in percent, 0..100 [50]
+    DWORD flags;         // FLAG_* bits [FLAG_RAMPS]
+    DWORD device;        // output device index, 0 = default device [0]
+    DWORD freq;          // index into kOutputRates [2: 48000 Hz]
+    DWORD random;        // random play: 0 off, 1 current playlist, 2 entire library [0]
+    DWORD cache;         // index into kCacheSizes [2: 500 MB]
 
     // Fonts of the tree and the song list; null = the control's default font. Stored as
     // REG_BINARY values of exactly sizeof(LOGFONTW) bytes.
@@ -76,22 +78,22 @@ struct Settings {
     // Column layouts: for each layout and column, the 1-based display position (0 = not
     // shown) and the width in pixels (0 = default width). Stored in the subkeys column0 to
     // column2 as width * 256 + position.
-    int columnPositions[kColumnLayouts][kLayoutColumns] = {};
-    int columnWidths[kColumnLayouts][kLayoutColumns] = {};
+    int columnPositions[kColumnLayouts][kLayoutColumns];
+    int columnWidths[kColumnLayouts][kLayoutColumns];
 
     // The cache size in megabytes selected by `cache` (not stored). Read live by the song
     // cache's thread, hence atomic; written by the window thread only.
-    std::atomic<DWORD> cacheLimit{500};
+    std::atomic<DWORD> cacheLimit;
 
     // The library server's base URL, always ending in a slash. Read from the REG_SZ value
     // "server"; never written back, so it is only changed by editing the registry.
-    std::wstring server = kDefaultServer;
+    std::wstring server;
 };
 
 // The one settings record of the program.
 extern Settings settings;
 
-// Puts every field back to its default (system colours taken afresh, fonts dropped).
+// settings.SetDefaults(): every field back to its default.
 void ResetSettings();
 
 // Fills the record from the registry. Missing values, values of the wrong size and a missing
