@@ -117,7 +117,9 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 // The objects are made here, before CreateWindowExW returns, in dependency order: whatever
-// takes another object or a child window in its constructor comes after it.
+// takes another object or a child window in its constructor comes after it. The ticker starts
+// once the windows that a tick updates exist; the server client and the playback engine,
+// which the tick reads, come after it.
 LRESULT CMainWindow::OnCreate() {
     ticker_.Start(window_);
     objectsAlive_ = true;
