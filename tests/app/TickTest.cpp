@@ -46,8 +46,9 @@ TEST_F(TickTest, TicksArriveAboutTenTimesASecond) {
     const int before = hub->TicksHandled();
     th::PumpFor(2000);
     const int ticks = hub->TicksHandled() - before;
-    EXPECT_GE(ticks, 12);
-    EXPECT_LE(ticks, 22);
+    // Loose bounds: a busy machine delays ticks, but neither a 1 s nor a 50 ms interval passes.
+    EXPECT_GE(ticks, 8);
+    EXPECT_LE(ticks, 24);
 }
 
 TEST_F(TickTest, ClosingWithATickInFlightHandlesNoneAfterTheObjectsAreGone) {
@@ -70,8 +71,9 @@ TEST_F(TickTest, ClosingWithATickInFlightHandlesNoneAfterTheObjectsAreGone) {
         // and no tick came after.
         EXPECT_GT(destroy, close + 1) << "round " << round;
         for (size_t i = destroy; i < seen.size(); ++i) EXPECT_NE(seen[i], WM_APP_TICK);
-        // The waiting tick does not hold up the shutdown until the ticker's time-out.
-        EXPECT_LT(closeMs, 2500u);
+        // The waiting tick does not hold up the shutdown until the ticker's 5 s time-out.
+        // (Destroying a window can itself take 2 s under Wine with a managed X11 window.)
+        EXPECT_LT(closeMs, 4500u);
     }
 }
 
