@@ -30,13 +30,19 @@ TEST_F(DataFoldersTest, PathsAreBuiltBelowTheApplicationDataFolderAndItIsCreated
 }
 
 TEST_F(DataFoldersTest, UnknownApplicationDataFolderLeavesEveryPathEmpty) {
-    th::TempDir appData;
+    th::TempDir appData, current;
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(current.Path().c_str());
     SetDataFolders(appData.Path());
     SetDataFolders(L"");
+    SetCurrentDirectoryW(previous);
     EXPECT_FALSE(HasDataFolder());
     EXPECT_TRUE(dataFolder.empty());
     EXPECT_TRUE(cacheFolder.empty());
     EXPECT_TRUE(libraryPath.empty());
+    // Nothing is made relative to the current directory instead.
+    EXPECT_FALSE(th::FileExists(current.File(L"tunehaven")));
 }
 
 TEST_F(DataFoldersTest, ShellFolderOfTheTestPrefixIsUsed) {
