@@ -25,6 +25,12 @@ th_pid_file="$th_build/xvfb.pid"
     wineboot -i >/dev/null 2>&1 9>&- || true
     wineserver -w || true
   fi
+  # Xvfb has no window manager: unmanaged windows are destroyed at once (a managed one waits
+  # about 2 s per top-level window) and keep the placement they are given.
+  if [ ! -f "$WINEPREFIX/.unmanaged" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 9>&- </dev/null &&
+      touch "$WINEPREFIX/.unmanaged"
+  fi
   # A persistent server for this prefix; starting it again when it runs is harmless.
   wineserver -p >/dev/null 2>&1 9>&- || true
   # Start Wine's own services here, with their output going nowhere, so that they are not
