@@ -3,6 +3,11 @@
 #include "app/Globals.h"
 #include "app/Ids.h"
 #include "app/Settings.h"
+#include "library/Library.h"
+#include "net/Cache.h"
+#include "net/Net.h"
+#include "playlists/Playlist.h"
+#include "ui/frame/WndStatus.h"
 
 #include <cwchar>
 
@@ -105,13 +110,15 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE:     return OnCreate();
     case WM_DESTROY:    return OnDestroy();
-    case WM_SIZE:       return OnSize(wp);
+    case WM_SIZE:       return OnSize(wp, lp);
     case WM_MOVE:       return OnMove();
     case WM_SIZING:     return OnSizing(wp, reinterpret_cast<RECT*>(lp));
     case WM_CLOSE:      return OnClose();
     case WM_COMMAND:
     case WM_SYSCOMMAND: OnCommand(wp, lp); break;
     case WM_APP_TICK:   return OnTick();
+    case WM_APP_NET_DONE:   return OnNetDone(wp, lp);
+    case WM_APP_NET_FAILED: return OnNetFailed(wp);
     }
     return DefWindowProcW(window_, msg, wp, lp);
 }
@@ -121,7 +128,13 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
 // once the windows that a tick updates exist; the server client and the playback engine,
 // which the tick reads, come after it.
 LRESULT CMainWindow::OnCreate() {
+    library_ = std::make_unique<CLibrary>(libraryPath);
+    CPlaylist::SetLibrary(library_.get());
+    cache_ = std::make_unique<CCache>(cacheFolder, &settings.cacheLimit);
+    status_ = std::make_unique<CWndStatus>(hInstance, window_, library_.get());
     ticker_.Start(window_);
+    net_ = std::make_unique<CNet>(window_, status_.get(), &settings.server, cacheFolder);
+    net_->CheckVersion();
     objectsAlive_ = true;
     return 0;
 }
@@ -144,13 +157,14 @@ void CMainWindow::StoreRestoredRect() {
     settings.height = r.bottom - r.top;
 }
 
-LRESULT CMainWindow::OnSize(WPARAM type) {
+LRESULT CMainWindow::OnSize(WPARAM type, LPARAM lp) {
     if (type == SIZE_RESTORED) {
         StoreRestoredRect();
     } else if (type == SIZE_MINIMIZED) {
         // Minimising sends the program to the tray: no taskbar button.
         ShowWindow(window_, SW_HIDE);
     }
+    if (status_) SendMessageW(status_->GetWindow(), WM_SIZE, type, lp);
     return 0;
 }
 
@@ -204,7 +218,52 @@ void CMainWindow::CollectWindowSettings() {}
 // (position, volume, pan), rebar, and last the engine, server client, library and song cache.
 void CMainWindow::DestroyObjects() {
     objectsAlive_ = false;
+    if (net_) net_->Close();
+    status_.reset();
+    net_.reset();
+    CPlaylist::SetLibrary(nullptr);
+    library_.reset();
+    cache_.reset();
 }
+
+// ---- Server client --------------------------------------------------------------------------
+
+// The library update: the server's version decides whether a newer catalogue is fetched first;
+// after it, or at once when the local catalogue is current or the server cannot be reached,
+// the catalogue file is read as it now is.
+LRESULT CMainWindow::OnNetDone(WPARAM request, LPARAM version) {
+    if (!objectsAlive_) return 1;
+    int id = static_cast<int>(request);
+    if (id == CNet::kVersionRequest) {
+        if (CNet::IsNewer(version, library_->GetVersion(true)) && net_->DownloadLibrary(libraryPath))
+            return 1;
+        OnLibraryFileReady();
+    } else if (id == CNet::kLibraryRequest) {
+        OnLibraryFileReady();
+    } else {
+        OnSongArrived(id);
+    }
+    return 1;
+}
+
+// A failed song download is not acted on.
+LRESULT CMainWindow::OnNetFailed(WPARAM request) {
+    if (objectsAlive_ && static_cast<int>(request) <= 0) OnLibraryFileReady();
+    return 1;
+}
+
+// The written file joins the song cache; a file name that would lead out of the cache folder
+// was never downloaded and is not handed on.
+void CMainWindow::OnSongArrived(int songId) {
+    const CSong* song = library_->GetSong(songId);
+    if (!song) return;
+    std::wstring path = CCache::SongPath(cacheFolder, song->file);
+    if (!path.empty()) cache_->AddFile(path);
+}
+
+// The catalogue file is as current as it gets: the Library branch of the tree is built from
+// it from here on.
+void CMainWindow::OnLibraryFileReady() {}
 
 // ---- Commands ------------------------------------------------------------------------------
 
@@ -244,6 +303,7 @@ void CMainWindow::OnRangeCommand(UINT id) {
         settings.cache = id - ID_CACHE_FIRST;
         SelectCacheSize();
         OptionsChanged();
+        if (cache_) cache_->AddFile();  // evicts down to the new limit
     } else if (id <= ID_RMS_LAST) {
         DWORD level = (id - ID_RMS_FIRST) << FLAG_RMS_SHIFT;
         SetFlags(~(FLAG_RMS_MASK | FLAG_SCALE_PEAK), level | FLAG_SCALE_RMS, false);

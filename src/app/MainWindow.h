@@ -6,7 +6,13 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+
+class CCache;
+class CLibrary;
+class CNet;
+class CWndStatus;
 
 // Window class of the main window; a second start of the program looks for it.
 inline constexpr const wchar_t* kMainWindowClass = L"tunehaven";
@@ -58,12 +64,16 @@ private:
 
     LRESULT OnCreate();
     LRESULT OnDestroy();
-    LRESULT OnSize(WPARAM type);
+    LRESULT OnSize(WPARAM type, LPARAM lp);
     LRESULT OnMove();
     void StoreRestoredRect();
     LRESULT OnSizing(WPARAM edge, RECT* rect);
     LRESULT OnClose();
     LRESULT OnTick();
+    LRESULT OnNetDone(WPARAM request, LPARAM version);
+    LRESULT OnNetFailed(WPARAM request);
+    void OnSongArrived(int songId);
+    void OnLibraryFileReady();
     void OnCommand(WPARAM id, LPARAM lp);
     void OnRangeCommand(UINT id);
 
@@ -77,6 +87,11 @@ private:
     void OptionsChanged();
 
     HWND window_;
+    // The objects of the program, owned here; made in WM_CREATE, destroyed in WM_CLOSE.
+    std::unique_ptr<CLibrary> library_;
+    std::unique_ptr<CCache> cache_;
+    std::unique_ptr<CWndStatus> status_;
+    std::unique_ptr<CNet> net_;
     CTicker ticker_;
     bool objectsAlive_ = false;  // between WM_CREATE and the destruction in WM_CLOSE
     bool closing_ = false;

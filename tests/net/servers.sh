@@ -59,13 +59,17 @@ start)
   stop
   rm -f "$state"/*.port "$state"/*.log "$state"/*.err
   lib="$state/library"
-  if [ ! -f "$lib/Library.xml" ]; then
+  if [ ! -f "$lib/Library.xml" ] || [ ! -f "$lib/Composer/noisy.mod" ]; then
     rm -rf "$lib"
     mkdir -p "$lib/Composer/Sub Folder"
     gen="$native/tunehaven-modgen"
     "$gen" mod "$lib/Composer/first.mod" --title "First" --rows 64 >/dev/null
     "$gen" xm "$lib/Composer/Sub Folder/second.xm" --title "Second" --rows 128 --samples 4 >/dev/null
     "$gen" it "$lib/third.it" --title "Third" --rows 96 >/dev/null
+    # Noise after a module still loads and does not compress: a body of several network
+    # blocks, so that a slow transfer can be cancelled between two of them.
+    "$gen" mod "$lib/Composer/noisy.mod" --title "Noisy" --rows 64 >/dev/null
+    head -c 24576 /dev/urandom >>"$lib/Composer/noisy.mod"
     "$native/tunehaven-catalog" "$lib" --quiet --jobs 1 >/dev/null
   fi
   start_one normal
