@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -62,7 +63,8 @@ struct CNet::Transfer {
     CWndStatus* status = nullptr;
     HINTERNET root = nullptr;
     EventHandle runEvent;   // signalled while the transfer may go on
-    ThreadHandle previous;  // the cancelled transfer before this one, if it may still run
+    // Cancelled transfers that may still run; this one waits for them before it starts.
+    std::vector<ThreadHandle> previous;
 
     void Run();
     Outcome Attempt(DWORD& version);
@@ -76,9 +78,14 @@ void CNet::Transfer::Run() {
     // off the caller's thread. Should that one still be running, this transfer keeps away
     // from its download file.
     bool previousEnded = true;
-    if (previous) {
-        previousEnded = WaitForSingleObject(previous.get(), kCancelWaitMs) == WAIT_OBJECT_0;
-        previous.reset();
+    if (!previous.empty()) {
+        std::vector<HANDLE> handles;
+        for (const auto& thread : previous) handles.push_back(thread.get());
+        DWORD count = static_cast<DWORD>(std::min<size_t>(handles.size(), MAXIMUM_WAIT_OBJECTS));
+        previousEnded = count == handles.size() &&
+                        WaitForMultipleObjects(count, handles.data(), TRUE, kCancelWaitMs) <
+                            WAIT_OBJECT_0 + count;
+        previous.clear();
     }
     tempPath = tempFolder + L"tunehaven" + (previousEnded ? L"" : std::to_wstring(serial)) + L".tmp";
 
@@ -280,11 +287,11 @@ bool CNet::Start(int requestId, const std::wstring& path, std::wstring url) {
     transfer->root = root_;
     transfer->runEvent.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
     if (!transfer->runEvent) return false;
-    if (!cancelled_.empty()) {
+    for (const auto& thread : cancelled_) {
         HANDLE previous = nullptr;
-        if (DuplicateHandle(GetCurrentProcess(), cancelled_.back().get(), GetCurrentProcess(),
-                            &previous, SYNCHRONIZE, FALSE, 0))
-            transfer->previous.reset(previous);
+        if (DuplicateHandle(GetCurrentProcess(), thread.get(), GetCurrentProcess(), &previous,
+                            SYNCHRONIZE, FALSE, 0))
+            transfer->previous.emplace_back(previous);
     }
     auto* arg = new std::shared_ptr<Transfer>(transfer);
     HANDLE thread = CreateThread(nullptr, 0, &CNet::ThreadProc, arg, 0, nullptr);
