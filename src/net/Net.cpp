@@ -87,6 +87,13 @@ void CNet::Transfer::Run() {
                             WAIT_OBJECT_0 + count;
         previous.clear();
     }
+    // Cancelled while it waited: it never reached the server, and the request that cancelled
+    // it shows its own status.
+    if (!Running()) {
+        PostMessageW(mainWindow, WM_APP_NET_FAILED,
+                     static_cast<WPARAM>(static_cast<DWORD>(requestId)), 0);
+        return;
+    }
     tempPath = tempFolder + L"tunehaven" + (previousEnded ? L"" : std::to_wstring(serial)) + L".tmp";
 
     std::wstring text = requestId == kVersionRequest ? kCheckingText

@@ -226,6 +226,34 @@ TEST_F(NetTest, TransferCancelledMidBodyIsReportedAsFailed) {
     EXPECT_FALSE(th::FileExists(cache + file));
 }
 
+TEST_F(NetTest, RequestsOvertakenWhileWaitingNeverReachTheServer) {
+    base = nettest::ServerUrl("slow");
+    const std::wstring file = L"Composer\\noisy.mod";
+    const int noisy = served.IdOf(file);
+    ASSERT_NE(noisy, 0);
+    ASSERT_TRUE(net->DownloadSong(noisy, cache + file));
+    ASSERT_TRUE(th::PumpUntil([&] { return ProgressShown() && StatusText().find(L"(0%)") == std::wstring::npos; },
+                              15000));
+
+    // Song 1 waits for the slow one to stop, and is itself overtaken by song 3 meanwhile.
+    base = nettest::ServerUrl();
+    size_t before = Count(nettest::ServerLog(), "GET /lib/song.php?id=1 ");
+    ASSERT_TRUE(net->DownloadSong(1, cache + served.File(1)));
+    ASSERT_TRUE(net->DownloadSong(3, cache + served.File(3)));
+    auto first = NextResult();
+    auto second = NextResult();
+    auto third = NextResult();
+    EXPECT_EQ(first.msg, WM_APP_NET_FAILED);
+    EXPECT_EQ(first.wp, static_cast<WPARAM>(noisy));
+    EXPECT_EQ(second.msg, WM_APP_NET_FAILED);
+    EXPECT_EQ(second.wp, 1u);
+    EXPECT_EQ(third.msg, WM_APP_NET_DONE);
+    EXPECT_EQ(third.wp, 3u);
+    EXPECT_EQ(Count(nettest::ServerLog(), "GET /lib/song.php?id=1 "), before);
+    EXPECT_FALSE(th::FileExists(cache + served.File(1)));
+    EXPECT_TRUE(th::FileExists(cache + served.File(3)));
+}
+
 TEST_F(NetTest, FileNamesLeadingOutOfTheCacheAreRefused) {
     std::string log = nettest::ServerLog();
     int id = 10;
