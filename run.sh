@@ -50,7 +50,8 @@ for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$display_file")"
 rm -f "$display_file"
 [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
-wine "$exe" &
+# Wine's own desktop window gives the program a title bar even without a window manager.
+wine explorer /desktop=tunehaven,1024x700 "$exe" &
 app_pid=$!
 sleep "${TH_SCREENSHOT_DELAY:-8}"
 shot=${TH_SCREENSHOT:-$root/build/tunehaven-screenshot.png}

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++-mingw-w64-x86-64 libz-mingw-w64-dev cmake make
-  wine wine64 xvfb xauth x11-apps imagemagick
+  wine wine64 fonts-wine xvfb xauth x11-apps imagemagick
   googletest
   libopenmpt-dev zlib1g-dev libcpp-httplib-dev g++
   nginx curl openmpt123 pulseaudio pulseaudio-utils dpkg-dev
