@@ -9,7 +9,7 @@
 // running nor called again.
 
 #include "audio/Bass.h"
-#include "audio/Lock.h"
+#include "app/Lock.h"
 
 #include <atomic>
 #include <vector>

@@ -7,16 +7,6 @@
 #include "library/Library.h"
 #include "playlists/Playlist.h"
 
-class CCache::Lock {
-public:
-    explicit Lock(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
-    ~Lock() { LeaveCriticalSection(&cs_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-private:
-    CRITICAL_SECTION& cs_;
-};
-
 namespace {
 
 constexpr DWORD kStopWaitMs = 5000;
@@ -55,7 +45,6 @@ CCache::CCache(const std::wstring& folder, const std::atomic<DWORD>* limitMb)
       workEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       folder_(folder),
       limit_(limitMb) {
-    InitializeCriticalSection(&lock_);
     // Without a data folder there is nothing of ours to scan or evict; a relative folder would
     // make the cache work on the current directory.
     if (folder_.empty() || !stopEvent_ || !startEvent_ || !workEvent_) return;
@@ -68,7 +57,6 @@ CCache::~CCache() {
         SetEvent(stopEvent_.get());
         WaitForSingleObject(thread_.get(), kStopWaitMs);
     }
-    DeleteCriticalSection(&lock_);
 }
 
 void CCache::AddFile(const std::wstring& path) {
@@ -78,19 +66,19 @@ void CCache::AddFile(const std::wstring& path) {
         if (path.compare(0, folder_.size(), folder_) != 0 ||
             !IsSafeFile(path.substr(folder_.size())))
             return;
-        Lock lock(lock_);
+        CLockGuard lock(lock_);
         addedFiles_.push_back(path);
     }
     SetEvent(workEvent_.get());
 }
 
 void CCache::Protect(int songId) {
-    Lock lock(lock_);
+    CLockGuard lock(lock_);
     protectQueue_.push_back(songId);
 }
 
 void CCache::Unprotect(int songId) {
-    Lock lock(lock_);
+    CLockGuard lock(lock_);
     unprotectQueue_.push_back(songId);
 }
 
@@ -106,7 +94,7 @@ void CCache::ProtectPlaylist(const CPlaylist* playlist, CLibrary* library) {
         }
     }
     {
-        Lock lock(lock_);
+        CLockGuard lock(lock_);
         library_ = library;
         protectQueue_.insert(protectQueue_.end(), ids.begin(), ids.end());
     }
@@ -174,7 +162,7 @@ std::wstring CCache::FileOf(int songId) const {
 }
 
 void CCache::TakeQueues() {
-    Lock lock(lock_);
+    CLockGuard lock(lock_);
     for (const auto& path : addedFiles_) {
         struct _stat64 st;
         if (!StatFile(path, st)) continue;

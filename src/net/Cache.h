@@ -3,6 +3,8 @@
 // the least recently written files first, never deleting past a favourite's file. The work is
 // done on a low-priority thread of its own; the window thread only hands it small queues.
 
+#include "app/Lock.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -54,7 +56,6 @@ private:
     bool Stopping() const;
     std::wstring FileOf(int songId) const;
 
-    class Lock;
 
     EventHandle stopEvent_;
     EventHandle startEvent_;
@@ -69,7 +70,7 @@ private:
     std::multimap<int64_t, std::wstring> timeIndex_;
 
     // Guarded by lock_: written by the window thread, drained by the cache thread at each pass.
-    CRITICAL_SECTION lock_;
+    CLock lock_;
     std::vector<std::wstring> addedFiles_;
     std::vector<int> protectQueue_;
     std::vector<int> unprotectQueue_;

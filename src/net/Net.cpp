@@ -38,16 +38,6 @@ std::wstring AfterLastBackslash(const std::wstring& path) {
 
 }  // namespace
 
-class CNet::Lock {
-public:
-    explicit Lock(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
-    ~Lock() { LeaveCriticalSection(&cs_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-private:
-    CRITICAL_SECTION& cs_;
-};
-
 // Everything one request needs. Each transfer owns its own copy, so a thread that outlives the
 // wait of Cancel shares nothing with the next request.
 struct CNet::Transfer {
@@ -173,7 +163,6 @@ CNet::Transfer::Outcome CNet::Transfer::Attempt(DWORD& version) {
 CNet::CNet(HWND mainWindow, CWndStatus* status, const std::wstring* baseUrl,
            const std::wstring& cacheFolder)
     : mainWindow_(mainWindow), status_(status), baseUrl_(baseUrl), cacheFolder_(cacheFolder) {
-    InitializeCriticalSection(&lock_);
     root_ = InternetOpenW(L"tunehaven", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     wchar_t temp[MAX_PATH + 1] = L"";
     DWORD n = GetTempPathW(MAX_PATH + 1, temp);
@@ -182,12 +171,11 @@ CNet::CNet(HWND mainWindow, CWndStatus* status, const std::wstring* baseUrl,
 
 CNet::~CNet() {
     Close();
-    DeleteCriticalSection(&lock_);
 }
 
 bool CNet::CheckVersion() {
     Cancel();
-    Lock lock(lock_);
+    CLockGuard lock(lock_);
     CancelLocked();  // a song request from another thread may have started meanwhile
     requestId_ = kVersionRequest;
     return Start(kVersionRequest, {}, (baseUrl_ ? *baseUrl_ : std::wstring()) + L"version.php");
@@ -197,7 +185,7 @@ bool CNet::DownloadLibrary(const std::wstring& path) {
     // Without a data folder there is no catalogue of ours to replace.
     if (path.empty()) return false;
     Cancel();
-    Lock lock(lock_);
+    CLockGuard lock(lock_);
     CancelLocked();
     requestId_ = kLibraryRequest;
     return Start(kLibraryRequest, path, (baseUrl_ ? *baseUrl_ : std::wstring()) + L"library.php");
@@ -215,7 +203,7 @@ bool CNet::DownloadSong(int id, const std::wstring& path) {
                                     (inCache ? path.substr(cacheFolder_.size()) : path)).c_str());
         return false;
     }
-    Lock lock(lock_);
+    CLockGuard lock(lock_);
     if (id == requestId_) return true;
     CancelLocked();
     requestId_ = id;
@@ -226,7 +214,7 @@ bool CNet::DownloadSong(int id, const std::wstring& path) {
 void CNet::Cancel() {
     HANDLE running = nullptr;
     {
-        Lock lock(lock_);
+        CLockGuard lock(lock_);
         if (!thread_) return;
         DuplicateHandle(GetCurrentProcess(), thread_.get(), GetCurrentProcess(), &running,
                         SYNCHRONIZE, FALSE, 0);
@@ -236,7 +224,7 @@ void CNet::Cancel() {
         WaitForSingleObject(running, kCancelWaitMs);
         CloseHandle(running);
     }
-    Lock lock(lock_);
+    CLockGuard lock(lock_);
     ForgetEndedThreads();
 }
 
@@ -245,7 +233,7 @@ void CNet::Close() {
     HINTERNET root;
     std::vector<ThreadHandle> stragglers;
     {
-        Lock lock(lock_);
+        CLockGuard lock(lock_);
         root = root_;
         root_ = nullptr;
         stragglers.swap(cancelled_);

@@ -4,6 +4,8 @@
 // bar; the end of every request is posted to the main window as WM_APP_NET_DONE or
 // WM_APP_NET_FAILED (wParam the request id, lParam the server's version for the check).
 
+#include "app/Lock.h"
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -59,7 +61,6 @@ public:
 
 private:
     struct Transfer;
-    class Lock;
 
     bool Start(int requestId, const std::wstring& path, std::wstring url);
     void CancelLocked();
@@ -74,7 +75,7 @@ private:
 
     // Guarded by lock_: DownloadSong may come from the audio thread as well as the window
     // thread. The lock is never held while waiting or posting.
-    CRITICAL_SECTION lock_;
+    CLock lock_;
     HINTERNET root_ = nullptr;
     int requestId_ = kVersionRequest;
     std::shared_ptr<Transfer> current_; // the running or last transfer

@@ -15,15 +15,9 @@
 
 namespace {
 
-constexpr DWORD kResultTimeoutMs = 30000;
+using nettest::PartText;
 
-std::wstring PartText(HWND bar, int part) {
-    int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0));
-    std::wstring text(length + 1, L'\0');
-    SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(length);
-    return text;
-}
+constexpr DWORD kResultTimeoutMs = 30000;
 
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;

@@ -1,5 +1,7 @@
 #include "NetTestSupport.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 
 #include "TestSupport.h"
@@ -181,6 +183,14 @@ DWORD WINAPI CannedServer::Loop(void* arg) {
         }
         closesocket(client);
     }
+}
+
+std::wstring PartText(HWND bar, int part) {
+    int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0));
+    std::wstring text(length + 1, L'\0');
+    SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(length);
+    return text;
 }
 
 }  // namespace nettest

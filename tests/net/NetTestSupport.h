@@ -51,6 +51,9 @@ std::wstring ServedLibrary();
 // The request log of a test server, as text.
 std::string ServerLog(const std::string& fault = "");
 
+// The text of one part of a status bar.
+std::wstring PartText(HWND bar, int part);
+
 }  // namespace nettest
 
 namespace nettest {

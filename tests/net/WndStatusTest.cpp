@@ -14,13 +14,7 @@
 
 namespace {
 
-std::wstring PartText(HWND bar, int part) {
-    int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0));
-    std::wstring text(length + 1, L'\0');
-    SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(length);
-    return text;
-}
+using nettest::PartText;
 
 HWND ProgressBar(HWND bar) { return FindWindowExW(bar, nullptr, PROGRESS_CLASSW, nullptr); }
 

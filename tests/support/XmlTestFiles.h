@@ -1,5 +1,5 @@
 #pragma once
-// Small builders for the XML files the library suite reads.
+// Small builders for the XML files the suites read.
 
 #include <string>
 

@@ -1,9 +1,8 @@
 #pragma once
-// A critical section and its scoped holder for the back end's own shared state.
+// A critical section and its scoped holder: every lock of the program is one of these,
+// held for a few instructions at a time.
 
 #include <windows.h>
-
-namespace audio {
 
 class CLock {
 public:
@@ -26,5 +25,3 @@ public:
 private:
     CLock& lock_;
 };
-
-}  // namespace audio
