@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a Debian 12 machine (as root), only what is missing,
-# then makes sure the cached cross-built libopenmpt exists. Idempotent.
+# then makes sure the cached cross-built libopenmpt exists. Idempotent. Recommended packages
+# are installed too: Wine draws windows, text and sound through its recommended X and audio libraries.
 set -euo pipefail
 
 packages=(
@@ -18,7 +19,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "deps: installing ${missing[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q >&2
-  apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+  apt-get install -y -q "${missing[@]}" >&2
 fi
 # nginx is only run by the tests on loopback, never as the system's service.
 if command -v systemctl >/dev/null 2>&1; then systemctl disable --now nginx >/dev/null 2>&1 || true; fi
