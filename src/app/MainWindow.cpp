@@ -9,6 +9,7 @@
 #include "playlists/Playlist.h"
 #include "ui/frame/WndStatus.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -27,7 +28,12 @@ HICON LoadClassIcon() {
 
 std::wstring CutTitle(const wchar_t* text) {
     std::wstring title = text;
-    if (title.size() > kMaxTitleLength) title.resize(kMaxTitleLength);
+    if (title.size() > kMaxTitleLength) {
+        title.resize(kMaxTitleLength);
+        // A character outside the basic plane that straddles the cut goes as a whole: half of
+        // it would show as a broken glyph.
+        if (IS_HIGH_SURROGATE(title.back())) title.pop_back();
+    }
     return title;
 }
 
@@ -298,7 +304,8 @@ void CMainWindow::OnCommand(WPARAM wp, LPARAM lp) {
 
 void CMainWindow::OnRangeCommand(UINT id) {
     if (id <= ID_VOLUME_LAST) {
-        settings.volume = (id - ID_VOLUME_FIRST) * 10;
+        // The menus offer 0 to 100 %; the ids above 90 would mean more than full volume.
+        settings.volume = std::min<DWORD>((id - ID_VOLUME_FIRST) * 10, 100);
     } else if (id <= ID_CACHE_LAST) {
         settings.cache = id - ID_CACHE_FIRST;
         SelectCacheSize();

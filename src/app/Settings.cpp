@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "app/Handle.h"
+#include "audio/Bass.h"
 
 #include <cstring>
 #include <cwchar>
@@ -12,6 +13,16 @@ namespace {
 
 static_assert(sizeof(int) == 4 && sizeof(DWORD) == 4 && sizeof(COLORREF) == 4,
               "settings are stored as 32-bit registry values");
+
+// The click removal, surround and interpolation bits of `flags` go to the audio back end as
+// they are, so they must be its own module flags.
+static_assert(FLAG_RAMP == BASS_MUSIC_RAMP && FLAG_RAMPS == BASS_MUSIC_RAMPS &&
+                  FLAG_SURROUND == BASS_MUSIC_SURROUND && FLAG_SURROUND2 == BASS_MUSIC_SURROUND2 &&
+                  FLAG_NONINTER == BASS_MUSIC_NONINTER && FLAG_SINCINTER == BASS_MUSIC_SINCINTER,
+              "flags carries the module flags of the audio back end");
+static_assert((FLAG_RAMP | FLAG_RAMPS | FLAG_SURROUND | FLAG_SURROUND2 | FLAG_NONINTER |
+               FLAG_SINCINTER) == FLAG_MUSIC_MASK,
+              "the music mask covers exactly the six module flags");
 
 constexpr const wchar_t* kColumnSubkey = L"column";
 

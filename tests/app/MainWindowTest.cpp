@@ -71,6 +71,14 @@ TEST_F(MainWindowTest, TitlesAreCutTo127Characters) {
     std::wstring cut = SongTitle(artist, title);
     ASSERT_EQ(cut.size(), 127u);
     EXPECT_EQ(cut, (artist + L" - " + title).substr(0, 127));
+
+    // A character outside the basic plane that would be split by the cut is left out whole.
+    std::wstring longArtist(123, L'a');
+    std::wstring split = SongTitle(longArtist, L"\U0001F3B5x");  // 126 units before the pair
+    EXPECT_EQ(split, longArtist + L" - ");
+    std::wstring fits = SongTitle(std::wstring(122, L'a'), L"\U0001F3B5x");
+    EXPECT_EQ(fits.size(), 127u);
+    EXPECT_EQ(fits.substr(125), L"\U0001F3B5");
 }
 
 TEST_F(MainWindowTest, OpensMaximisedWhenClosedMaximisedWhateverTheShowCommand) {
@@ -221,6 +229,10 @@ TEST_F(MainWindowTest, RangeCommandsStoreTheirValues) {
     HWND w = main.Handle();
     Command(w, ID_VOLUME_FIRST + 7);
     EXPECT_EQ(settings.volume, 70u);
+    Command(w, ID_VOLUME_FIRST + 10);
+    EXPECT_EQ(settings.volume, 100u);
+    Command(w, ID_VOLUME_LAST);  // never more than full volume
+    EXPECT_EQ(settings.volume, 100u);
     Command(w, ID_VOLUME_FIRST);
     EXPECT_EQ(settings.volume, 0u);
 
