@@ -186,7 +186,9 @@ LRESULT CMainWindow::OnSizing(WPARAM edge, RECT* rect) {
 }
 
 void CMainWindow::UpdateTitle() {
-    SetWindowTextW(window_, IdleTitle().c_str());
+    const CSong* song = library_ ? library_->GetSong(nowSongId_) : nullptr;
+    std::wstring title = song ? SongTitle(song->displayArtist, song->displayTitle) : IdleTitle();
+    SetWindowTextW(window_, title.c_str());
 }
 
 // ---- Tick ----------------------------------------------------------------------------------
