@@ -36,26 +36,39 @@ bool IsBlank(wchar_t c) {
     return c == L' ' || (c >= L'\t' && c <= L'\r');
 }
 
+// The standard conversion itself, for texts the quick path does not cover. long is 32 bits
+// on Windows, so it saturates a 32-bit field where it should.
+int32_t StandardInteger(const wchar_t* text, int32_t) {
+    return static_cast<int32_t>(wcstol(text, nullptr, 10));
+}
+
+int64_t StandardInteger(const wchar_t* text, int64_t) {
+    return wcstoll(text, nullptr, 10);
+}
+
 // Signed decimal as the standard conversion reads it (leading blanks, a sign, digits up to
 // the first other character, saturating at the limits of the type), without its cost per
 // call: a catalogue holds over a million numbers.
 template <typename T>
 T ToInteger(const wchar_t* text) {
-    while (IsBlank(*text)) ++text;
-    if (*text > 0x7F) return static_cast<T>(wcstoll(text, nullptr, 10));  // other blanks
-    bool negative = *text == L'-';
-    if (*text == L'-' || *text == L'+') ++text;
+    const wchar_t* p = text;
+    while (IsBlank(*p)) ++p;
+    bool negative = *p == L'-';
+    if (*p == L'-' || *p == L'+') ++p;
     constexpr uint64_t kMax = static_cast<uint64_t>(std::numeric_limits<T>::max());
     const uint64_t limit = negative ? kMax + 1 : kMax;
     uint64_t value = 0;
-    for (; *text >= L'0' && *text <= L'9'; ++text) {
-        uint64_t digit = static_cast<uint64_t>(*text - L'0');
+    for (; *p >= L'0' && *p <= L'9'; ++p) {
+        uint64_t digit = static_cast<uint64_t>(*p - L'0');
         if (value > (limit - digit) / 10) {
             value = limit;
             break;
         }
         value = value * 10 + digit;
     }
+    // Other blanks and other digits than the ASCII ones are the standard conversion's to
+    // judge.
+    if (*p > 0x7F) return StandardInteger(text, T());
     if (negative) return value == kMax + 1 ? std::numeric_limits<T>::min() : -static_cast<T>(value);
     return static_cast<T>(value);
 }
@@ -86,7 +99,8 @@ float ToFloat(const wchar_t* text) {
             mantissa = mantissa * 10 + (*p - L'0');
     }
     wchar_t next = *p;
-    if (digits == 0 || digits > 15 || next == L'e' || next == L'E' || next == L'x' || next == L'X')
+    if (digits == 0 || digits > 15 || next == L'e' || next == L'E' || next == L'x' || next == L'X' ||
+        next > 0x7F)
         return static_cast<float>(wcstod(text, nullptr));
     double value = static_cast<double>(mantissa) / kPowers[fraction];
     return static_cast<float>(negative ? -value : value);

@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cwchar>
 #include <set>
 #include <string>
 
@@ -230,4 +231,26 @@ TEST(Library, PickRandomGoesThroughAllSongsBeforeRepeating) {
     CLibrary empty(L"");
     EXPECT_EQ(0, empty.PickRandom(0));
     EXPECT_EQ(0, empty.PickRandom(5));
+}
+
+TEST(Library, NumbersWithOtherBlanksAndDigitsAreTheStandardConversions) {
+    // An ideographic space before a number too large for 32 bits, and full-width digits
+    // after a sign and after an ASCII digit.
+    const wchar_t* chan = L"\x3000 99999999999";
+    const wchar_t* inst = L"-\xFF11\xFF12";
+    const wchar_t* size = L"1\xFF12";
+    const wchar_t* update = L"\x3000 7\xFF18";
+    const wchar_t* length = L"1\xFF12.5";
+    CatalogueFile file(Song(1, std::wstring(L"<CHAN>") + chan + L"</CHAN><INST>" + inst +
+                                   L"</INST><SIZE>" + size + L"</SIZE><UPDATE>" + update +
+                                   L"</UPDATE><LENGTH>" + length + L"</LENGTH>"));
+    CLibrary library(file.Path());
+    ASSERT_TRUE(library.Reload(0));
+    ASSERT_EQ(1, library.GetCount());
+    const CSong* song = library.GetSong(1);
+    EXPECT_EQ(static_cast<int32_t>(wcstol(chan, nullptr, 10)), song->channels);
+    EXPECT_EQ(static_cast<int32_t>(wcstol(inst, nullptr, 10)), song->instruments);
+    EXPECT_EQ(static_cast<int32_t>(wcstol(size, nullptr, 10)), song->size);
+    EXPECT_EQ(wcstoll(update, nullptr, 10), song->update);
+    EXPECT_EQ(static_cast<float>(wcstod(length, nullptr)), song->length);
 }
