@@ -84,7 +84,9 @@ void CCache::Unprotect(int songId) {
 
 void CCache::ProtectPlaylist(const CPlaylist* playlist, CLibrary* library) {
     // The ids go through the protect queue, which every pass applies before it evicts, so the
-    // set of protected files is never changed while a pass reads it.
+    // set of protected files is never changed while a pass reads it. They go to its front: a
+    // queued id the catalogue no longer knows ends the queue there, and must not cost the
+    // favourites their protection.
     std::vector<int> ids;
     if (playlist && library) {
         for (int i = 0;; ++i) {
@@ -96,7 +98,7 @@ void CCache::ProtectPlaylist(const CPlaylist* playlist, CLibrary* library) {
     {
         CLockGuard lock(lock_);
         library_ = library;
-        protectQueue_.insert(protectQueue_.end(), ids.begin(), ids.end());
+        protectQueue_.insert(protectQueue_.begin(), ids.begin(), ids.end());
     }
     SetEvent(startEvent_.get());
 }

@@ -183,6 +183,16 @@ TEST_F(CacheFavouritesTest, ProtectAppliesBeforeTheNextEviction) {
     EXPECT_TRUE(Exists(Cached(L"new\\fifth.mod")));
 }
 
+TEST_F(CacheFavouritesTest, UnknownSongQueuedEarlierDoesNotUnprotectTheFavourites) {
+    CCache cache(folder, &limitMb);
+    cache.Protect(99);  // no longer in the catalogue
+    cache.ProtectPlaylist(&favourites, &library);
+    cache.AddFile();
+    ASSERT_TRUE(WaitGone(Cached(L"old\\second.mod")));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"fav\\third.mod")));
+}
+
 TEST(CachePaths, OnlyPlainRelativeFileNamesAreSafe) {
     for (const wchar_t* good : {L"song.mod", L"artist\\song.xm", L"a\\b\\name.with.dots.it",
                                 L"..name.mod", L"a\\.x\\b.mod"})
