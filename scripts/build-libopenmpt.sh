@@ -61,7 +61,7 @@ total=$(find common soundlib sounddsp libopenmpt -name '*.cpp' | wc -l)
 n=0
 make -j"$(nproc)" 2>&1 | while IFS= read -r line; do
   case "$line" in
-    *"  CXX "*|*"  CC "*) n=$((n + 1)); printf 'libopenmpt: [%3d/%d] %s\n' "$n" "$total" "${line##* }" >&2 ;;
+    *--mode=compile*) n=$((n + 1)); printf 'libopenmpt: [%3d of about %d] %s\n' "$n" "$total" "${line##*[\` ]}" >&2 ;;
     *error*) echo "$line" >&2 ;;
   esac
 done
