@@ -17,7 +17,12 @@ void CStreamChannel::Reserve(DWORD frames) { buffer_.assign(std::size_t(frames) 
 bool CStreamChannel::Play(bool restart) {
     CLockGuard guard(stateLock_);
     if (restart) ended_ = false;
-    if (ended_ && queued_ == 0) return false;  // nothing left to play
+    if (ended_ && queued_ == 0) {
+        // Nothing left to play. A stream paused while its last bytes were played out has
+        // finished meanwhile: it is stopped now, not paused for good.
+        state_ = State::Stopped;
+        return false;
+    }
     state_ = State::Playing;
     stalled_ = false;
     return true;

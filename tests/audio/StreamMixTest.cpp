@@ -74,3 +74,21 @@ TEST(StreamMix, TheEndIsPlayedOutBeforeTheStreamStops) {
     EXPECT_EQ(stream.GetPosition(), 800u);
     EXPECT_FALSE(stream.Play(false)) << "nothing left to play";
 }
+
+TEST(StreamMix, AStreamPausedWhileItsEndPlaysOutStopsWhenResumed) {
+    Source source{4096, 800};
+    audio::CStreamChannel stream(1, 48000, Ones, &source);
+    stream.Reserve(64);
+    stream.Play(false);
+    std::vector<float> mix(128, 0.0f);
+    stream.Render(mix.data(), 64);
+    stream.Render(mix.data(), 64);  // the end: 288 bytes and BASS_STREAMPROC_END
+    stream.Pause();
+    EXPECT_EQ(stream.IsActive(), BASS_ACTIVE_PAUSED);
+    stream.Played(512);
+    stream.Played(288);  // the device plays out what it already holds
+    EXPECT_EQ(stream.IsActive(), BASS_ACTIVE_PAUSED);
+    EXPECT_FALSE(stream.Play(false)) << "nothing left to play";
+    EXPECT_EQ(stream.IsActive(), BASS_ACTIVE_STOPPED) << "not stuck in the paused state";
+    EXPECT_EQ(stream.GetPosition(), 800u);
+}
