@@ -2,6 +2,7 @@
 // test runs them against a sound server with a null sink (scripts/audio-pulse-test.sh).
 
 #include "AudioTestSupport.h"
+#include "TestSupport.h"
 #include "TinyModule.h"
 
 #include <cstdlib>
@@ -16,13 +17,6 @@ struct Song {
 DWORD CALLBACK PlaySong(HSTREAM, void* buffer, DWORD length, void* user) {
     DWORD got = BASS_ChannelGetData(static_cast<Song*>(user)->music, buffer, length);
     return got == DWORD(-1) ? BASS_STREAMPROC_END : got;
-}
-
-double Seconds() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(f.QuadPart);
 }
 
 }  // namespace
@@ -44,11 +38,11 @@ TEST(RealDevice, PlaysASongThroughTheDefaultDevice) {
     // Sound servers take up to two seconds to settle their buffering after a stream opens;
     // the pace is checked after that.
     Sleep(2500);
-    double t0 = Seconds();
+    double t0 = th::Seconds();
     QWORD p0 = BASS_ChannelGetPosition(stream, BASS_POS_BYTE);
     Sleep(1500);
     double played = double(BASS_ChannelGetPosition(stream, BASS_POS_BYTE) - p0) / (48000 * 8);
-    EXPECT_NEAR(played, Seconds() - t0, 0.1);
+    EXPECT_NEAR(played, th::Seconds() - t0, 0.1);
     EXPECT_EQ(BASS_ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
     EXPECT_TRUE(BASS_StreamFree(stream));
     EXPECT_TRUE(BASS_Free());

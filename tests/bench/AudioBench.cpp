@@ -36,13 +36,6 @@ double ProcessCpuSeconds() {
     return seconds(kernel) + seconds(user);
 }
 
-double WallSeconds() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(f.QuadPart);
-}
-
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 std::vector<std::wstring> DemoModules() {
@@ -116,9 +109,9 @@ int main() {
     double slowest = 0;
     std::wstring slowestName;
     for (const std::wstring& path : files) {
-        double t0 = WallSeconds();
+        double t0 = th::Seconds();
         HMUSIC music = Load(path);
-        double ms = (WallSeconds() - t0) * 1000.0;
+        double ms = (th::Seconds() - t0) * 1000.0;
         BASS_MusicFree(music);
         if (ms > slowest) {
             slowest = ms;
@@ -138,9 +131,9 @@ int main() {
         HSTREAM stream = BASS_StreamCreate(kRate, 2, BASS_SAMPLE_FLOAT, PlayMusic, &music);
         if (music && stream && BASS_ChannelPlay(stream, FALSE)) {
             Sleep(200);
-            double cpu0 = ProcessCpuSeconds(), wall0 = WallSeconds();
+            double cpu0 = ProcessCpuSeconds(), wall0 = th::Seconds();
             Sleep(5000);
-            double percent = 100.0 * (ProcessCpuSeconds() - cpu0) / (WallSeconds() - wall0);
+            double percent = 100.0 * (ProcessCpuSeconds() - cpu0) / (th::Seconds() - wall0);
             std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
             std::printf("stream %s %.2f\n", Narrow(name).c_str(), percent);
         }

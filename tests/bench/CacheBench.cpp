@@ -20,12 +20,7 @@ constexpr int kFolders = 100;
 constexpr DWORD kLimitMb = 18;
 constexpr DWORD kFileSize = 2097;
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+double Now() { return 1000.0 * th::Seconds(); }  // milliseconds
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

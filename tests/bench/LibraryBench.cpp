@@ -23,13 +23,6 @@ constexpr int kStepBudget = 65536;
 constexpr int kRuns = 5;
 constexpr int kLookups = 20000000;
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
 struct Memory {
     double privateMb, peakPrivateMb, workingMb, peakWorkingMb;
 };
@@ -164,14 +157,14 @@ int main() {
     CLibrary library(path);
     std::vector<double> times;
     for (int run = 0; run < kRuns; ++run) {
-        double start = Now();
+        double start = th::Seconds();
         if (!library.Reload(kStepBudget)) return 1;
         int steps = 0;
         while (library.ParseStep()) {
             ++steps;
             library.GetProgress();
         }
-        times.push_back(Now() - start);
+        times.push_back(th::Seconds() - start);
         if (run == 0) std::printf("steps of %d characters: %d\n", kStepBudget, steps + 1);
     }
     Memory after = ReadMemory();
@@ -184,15 +177,15 @@ int main() {
                 fileMb / times[kRuns / 2]);
 
     CNullReader scanner;
-    double start = Now();
+    double start = th::Seconds();
     for (int run = 0; run < kRuns; ++run) scanner.Open(path.c_str(), 0);
-    double scanSeconds = (Now() - start) / kRuns;
+    double scanSeconds = (th::Seconds() - start) / kRuns;
     std::printf("the scan alone (no record building): %.0f ms -> %.0f MB/s\n", scanSeconds * 1000,
                 fileMb / scanSeconds);
 
-    start = Now();
+    start = th::Seconds();
     library.GetVersion(true);
-    std::printf("version-only read: %.2f ms\n", (Now() - start) * 1000);
+    std::printf("version-only read: %.2f ms\n", (th::Seconds() - start) * 1000);
 
     std::printf("memory: private %.1f MB before, %.1f MB after (peak %.1f MB); working set peak %.1f MB\n",
                 before.privateMb, after.privateMb, after.peakPrivateMb, after.peakWorkingMb);
@@ -201,29 +194,29 @@ int main() {
 
     uint32_t state = 99;
     int64_t sum = 0;
-    start = Now();
+    start = th::Seconds();
     for (int i = 0; i < kLookups; ++i) {
         state = state * 1664525u + 1013904223u;
         const CSong* song = library.GetSong(static_cast<int>((state >> 8) % (kSongs + 1)));
         if (song) sum += song->channels;
     }
-    double lookupSeconds = Now() - start;
+    double lookupSeconds = th::Seconds() - start;
     std::printf("GetSong: %.0f million lookups per second (checksum %lld)\n",
                 kLookups / lookupSeconds / 1e6, static_cast<long long>(sum));
 
     CPlaylist all(CPlaylist::kLibrary);
     for (int id = 1; id <= library.GetCount(); ++id) all.Add(id, true);
     CPlaylist::SetLibrary(&library);
-    start = Now();
+    start = th::Seconds();
     all.Sort(CPlaylist::kArtistColumn, false);
-    std::printf("sort of all songs by artist: %.0f ms\n", (Now() - start) * 1000);
-    start = Now();
+    std::printf("sort of all songs by artist: %.0f ms\n", (th::Seconds() - start) * 1000);
+    start = th::Seconds();
     all.Sort(CPlaylist::kDuration, true);
-    std::printf("sort of all songs by duration: %.0f ms\n", (Now() - start) * 1000);
+    std::printf("sort of all songs by duration: %.0f ms\n", (th::Seconds() - start) * 1000);
     CPlaylist::SetLibrary(nullptr);
 
-    start = Now();
+    start = th::Seconds();
     for (int i = 0; i < 10000; ++i) library.PickRandom(0);
-    std::printf("PickRandom: %.2f us per pick (first 10,000 picks)\n", (Now() - start) * 100);
+    std::printf("PickRandom: %.2f us per pick (first 10,000 picks)\n", (th::Seconds() - start) * 100);
     return 0;
 }

@@ -34,6 +34,9 @@ private:
     std::wstring path_;
 };
 
+// A monotonic clock in seconds, for measuring intervals in tests and benchmarks.
+double Seconds();
+
 // Dispatches messages of this thread until `done` returns true or `timeoutMs` passes.
 // Returns the last value of `done`.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
