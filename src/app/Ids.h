@@ -29,9 +29,15 @@ constexpr UINT WM_APP_STATUS_TEXT = WM_APP + 0x2FF;      // 0x82FF
 // Any thread -> status bar window, posted.
 constexpr UINT WM_APP_STATUS_PROGRESS = WM_APP + 0x300;  // 0x8300
 
-// Request ids carried in wParam of WM_APP_NET_DONE / WM_APP_NET_FAILED.
-constexpr WPARAM NET_REQUEST_VERSION = 0xFFFFFFFF;
-constexpr WPARAM NET_REQUEST_LIBRARY = 0;
+// Request ids of the server client: the version check, the catalogue download, and songs by
+// their own id (> 0). In wParam of WM_APP_NET_DONE / WM_APP_NET_FAILED they travel as 32-bit
+// unsigned values, so the version check arrives as 0xFFFFFFFF.
+constexpr int NET_REQUEST_VERSION = -1;
+constexpr int NET_REQUEST_LIBRARY = 0;
+constexpr WPARAM NetRequestParam(int request) {
+    return static_cast<WPARAM>(static_cast<DWORD>(request));
+}
+constexpr int NetRequestOf(WPARAM wp) { return static_cast<int>(static_cast<DWORD>(wp)); }
 
 // The tray icon's id (uID of its NOTIFYICONDATAW, wParam of WM_APP_TRAY).
 constexpr UINT TRAY_ICON_ID = 42;

@@ -9,6 +9,10 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     hInstance = instance;
     CMainWindow::RegisterWindowClass(instance);
-    if (!InitInstance(instance, showCommand)) return 0;
+    switch (InitInstance(instance, showCommand)) {
+    case StartResult::OtherCopyRaised: return 0;
+    case StartResult::Failed:          return 1;
+    case StartResult::Running:         break;
+    }
     return RunMessageLoop();
 }

@@ -112,17 +112,19 @@ LRESULT CALLBACK CMainWindow::WindowProc(HWND window, UINT msg, WPARAM wp, LPARA
     return self->Proc(msg, wp, lp);
 }
 
+// One line per message; anything a handler does not consume goes to DefWindowProcW.
 LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_CREATE:     return OnCreate();
-    case WM_DESTROY:    return OnDestroy();
-    case WM_SIZE:       return OnSize(wp, lp);
-    case WM_MOVE:       return OnMove();
-    case WM_SIZING:     return OnSizing(wp, reinterpret_cast<RECT*>(lp));
-    case WM_CLOSE:      return OnClose();
+    case WM_CREATE:         return OnCreate();
+    case WM_DESTROY:        return OnDestroy();
+    case WM_SIZE:           return OnSize(wp, lp);
+    case WM_MOVE:           return OnMove();
+    case WM_SIZING:         return OnSizing(wp, reinterpret_cast<RECT*>(lp));
+    case WM_CLOSE:          return OnClose();
+    case WM_NOTIFY:         return OnNotify(reinterpret_cast<NMHDR*>(lp));
     case WM_COMMAND:
-    case WM_SYSCOMMAND: OnCommand(wp, lp); break;
-    case WM_APP_TICK:   return OnTick();
+    case WM_SYSCOMMAND:     return OnCommand(msg, wp, lp);
+    case WM_APP_TICK:       return OnTick();
     case WM_APP_NET_DONE:   return OnNetDone(wp, lp);
     case WM_APP_NET_FAILED: return OnNetFailed(wp);
     }
@@ -133,16 +135,28 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
 // takes another object or a child window in its constructor comes after it. The ticker starts
 // once the windows that a tick updates exist; the server client and the playback engine,
 // which the tick reads, come after it.
-LRESULT CMainWindow::OnCreate() {
+bool CMainWindow::CreateObjects() {
     library_ = std::make_unique<CLibrary>(libraryPath);
     CPlaylist::SetLibrary(library_.get());
     cache_ = std::make_unique<CCache>(cacheFolder, &settings.cacheLimit);
     status_ = std::make_unique<CWndStatus>(hInstance, window_, library_.get());
+    if (!status_->GetWindow()) return false;
     ticker_.Start(window_);
     net_ = std::make_unique<CNet>(window_, status_.get(), &settings.server, cacheFolder);
     net_->CheckVersion();
-    objectsAlive_ = true;
-    return 0;
+    return true;
+}
+
+// A window that cannot make its objects is not run half-built: -1 makes CreateWindowExW fail,
+// and start-up ends the program without writing anything.
+LRESULT CMainWindow::OnCreate() {
+    if (CreateObjects()) {
+        objectsAlive_ = true;
+        return 0;
+    }
+    ticker_.Stop();
+    DestroyObjects();
+    return -1;
 }
 
 LRESULT CMainWindow::OnDestroy() {
@@ -166,8 +180,9 @@ void CMainWindow::StoreRestoredRect() {
 LRESULT CMainWindow::OnSize(WPARAM type, LPARAM lp) {
     if (type == SIZE_RESTORED) {
         StoreRestoredRect();
-    } else if (type == SIZE_MINIMIZED) {
-        // Minimising sends the program to the tray: no taskbar button.
+    } else if (type == SIZE_MINIMIZED && trayIconShown_) {
+        // Minimising sends the program to the tray: no taskbar button. Without a tray icon
+        // the window stays on the taskbar, where the user can get it back.
         ShowWindow(window_, SW_HIDE);
     }
     if (status_) SendMessageW(status_->GetWindow(), WM_SIZE, type, lp);
@@ -241,12 +256,12 @@ void CMainWindow::DestroyObjects() {
 // the catalogue file is read as it now is.
 LRESULT CMainWindow::OnNetDone(WPARAM request, LPARAM version) {
     if (!objectsAlive_) return 1;
-    int id = static_cast<int>(request);
-    if (id == CNet::kVersionRequest) {
+    int id = NetRequestOf(request);
+    if (id == NET_REQUEST_VERSION) {
         if (CNet::IsNewer(version, library_->GetVersion(true)) && net_->DownloadLibrary(libraryPath))
             return 1;
         OnLibraryFileReady();
-    } else if (id == CNet::kLibraryRequest) {
+    } else if (id == NET_REQUEST_LIBRARY) {
         OnLibraryFileReady();
     } else {
         OnSongArrived(id);
@@ -256,7 +271,7 @@ LRESULT CMainWindow::OnNetDone(WPARAM request, LPARAM version) {
 
 // A failed song download is not acted on.
 LRESULT CMainWindow::OnNetFailed(WPARAM request) {
-    if (objectsAlive_ && static_cast<int>(request) <= 0) OnLibraryFileReady();
+    if (objectsAlive_ && NetRequestOf(request) <= 0) OnLibraryFileReady();
     return 1;
 }
 
@@ -275,55 +290,93 @@ void CMainWindow::OnLibraryFileReady() {}
 
 // ---- Commands ------------------------------------------------------------------------------
 
-void CMainWindow::OnCommand(WPARAM wp, LPARAM lp) {
-    (void)lp;
-    if (wp >= ID_SYSTEM_FIRST) return;  // the system's own commands
-    if (wp >= ID_RANGE_FIRST) {
-        OnRangeCommand(static_cast<UINT>(wp));
-        return;
+// Menus send a code of 0, accelerators 1; both are commands by their low word. Other codes are
+// notifications of child controls. The system's own commands (SC_*) are only passed on.
+LRESULT CMainWindow::OnCommand(UINT msg, WPARAM wp, LPARAM lp) {
+    const UINT id = LOWORD(wp);
+    const UINT code = HIWORD(wp);
+    if (msg == WM_COMMAND && code > 1) {
+        OnControlCommand(id, code, reinterpret_cast<HWND>(lp));
+        return 0;
     }
-    switch (LOWORD(wp)) {
-    case ID_RANDOM_OFF:      SetRandomMode(0); break;
-    case ID_RANDOM_PLAYLIST: SetRandomMode(1); break;
-    case ID_RANDOM_LIBRARY:  SetRandomMode(2); break;
-    case ID_VOLADJUST_OFF:   SetFlags(~(FLAG_SCALE_PEAK | FLAG_SCALE_RMS), 0, false); break;
-    case ID_VOLADJUST_PEAK:  SetFlags(~(FLAG_SCALE_PEAK | FLAG_SCALE_RMS), FLAG_SCALE_PEAK, false); break;
-    case ID_FADE_LOOPED:     SetFlags(~FLAG_FADE_LOOPED, ~settings.flags & FLAG_FADE_LOOPED, false); break;
-    case ID_SURROUND_OFF:    SetFlags(~(FLAG_SURROUND | FLAG_SURROUND2), 0, true); break;
-    case ID_SURROUND_MODE1:  SetFlags(~(FLAG_SURROUND | FLAG_SURROUND2), FLAG_SURROUND, true); break;
-    case ID_SURROUND_MODE2:  SetFlags(~(FLAG_SURROUND | FLAG_SURROUND2), FLAG_SURROUND2, true); break;
-    case ID_RAMP_OFF:        SetFlags(~(FLAG_RAMP | FLAG_RAMPS), 0, true); break;
-    case ID_RAMP_NORMAL:     SetFlags(~(FLAG_RAMP | FLAG_RAMPS), FLAG_RAMP, true); break;
-    case ID_RAMP_SENSITIVE:  SetFlags(~(FLAG_RAMP | FLAG_RAMPS), FLAG_RAMPS, true); break;
-    case ID_SHOW:            ShowWindow(window_, SW_RESTORE); SetForegroundWindow(window_); break;
-    case ID_HIDE:            ShowWindow(window_, SW_MINIMIZE); break;
-    case ID_QUIT:            PostMessageW(window_, WM_CLOSE, 0, 0); break;
-    case ID_INTERP_OFF:      SetFlags(~(FLAG_NONINTER | FLAG_SINCINTER), FLAG_NONINTER, true); break;
-    case ID_INTERP_LINEAR:   SetFlags(~(FLAG_NONINTER | FLAG_SINCINTER), 0, true); break;
-    case ID_INTERP_SINC:     SetFlags(~(FLAG_NONINTER | FLAG_SINCINTER), FLAG_SINCINTER, true); break;
-    }
+    if (id >= ID_SYSTEM_FIRST || !objectsAlive_) return DefWindowProcW(window_, msg, wp, lp);
+    if (OnTransportCommand(id, lp)) return 0;
+    if (OnOptionCommand(id)) return 0;
+    if (OnListCommand(id, lp)) return 0;
+    if (OnWindowCommand(id)) return 0;
+    return DefWindowProcW(window_, msg, wp, lp);
 }
 
-void CMainWindow::OnRangeCommand(UINT id) {
-    if (id <= ID_VOLUME_LAST) {
-        // The menus offer 0 to 100 %; the ids above 90 would mean more than full volume.
-        settings.volume = std::min<DWORD>((id - ID_VOLUME_FIRST) * 10, 100);
-    } else if (id <= ID_CACHE_LAST) {
-        settings.cache = id - ID_CACHE_FIRST;
-        SelectCacheSize();
-        OptionsChanged();
-        if (cache_) cache_->AddFile();  // evicts down to the new limit
-    } else if (id <= ID_RMS_LAST) {
+// Play, pause, stop, previous, next and the random-play modes.
+bool CMainWindow::OnTransportCommand(UINT id, LPARAM) {
+    switch (id) {
+    case ID_RANDOM_OFF:      SetRandomMode(0); return true;
+    case ID_RANDOM_PLAYLIST: SetRandomMode(1); return true;
+    case ID_RANDOM_LIBRARY:  SetRandomMode(2); return true;
+    }
+    return false;
+}
+
+// The playback options of the system menu and the tray menu's volume items.
+bool CMainWindow::OnOptionCommand(UINT id) {
+    constexpr DWORD kScale = FLAG_SCALE_PEAK | FLAG_SCALE_RMS;
+    constexpr DWORD kSurround = FLAG_SURROUND | FLAG_SURROUND2;
+    constexpr DWORD kRamp = FLAG_RAMP | FLAG_RAMPS;
+    constexpr DWORD kInterp = FLAG_NONINTER | FLAG_SINCINTER;
+    switch (id) {
+    case ID_VOLADJUST_OFF:  SetFlags(~kScale, 0, false); return true;
+    case ID_VOLADJUST_PEAK: SetFlags(~kScale, FLAG_SCALE_PEAK, false); return true;
+    case ID_FADE_LOOPED:    SetFlags(~FLAG_FADE_LOOPED, ~settings.flags & FLAG_FADE_LOOPED, false); return true;
+    case ID_SURROUND_OFF:   SetFlags(~kSurround, 0, true); return true;
+    case ID_SURROUND_MODE1: SetFlags(~kSurround, FLAG_SURROUND, true); return true;
+    case ID_SURROUND_MODE2: SetFlags(~kSurround, FLAG_SURROUND2, true); return true;
+    case ID_RAMP_OFF:       SetFlags(~kRamp, 0, true); return true;
+    case ID_RAMP_NORMAL:    SetFlags(~kRamp, FLAG_RAMP, true); return true;
+    case ID_RAMP_SENSITIVE: SetFlags(~kRamp, FLAG_RAMPS, true); return true;
+    case ID_INTERP_OFF:     SetFlags(~kInterp, FLAG_NONINTER, true); return true;
+    case ID_INTERP_LINEAR:  SetFlags(~kInterp, 0, true); return true;
+    case ID_INTERP_SINC:    SetFlags(~kInterp, FLAG_SINCINTER, true); return true;
+    }
+    if (id >= ID_VOLUME_FIRST && id <= ID_VOLUME_LAST) {
+        SetVolume((id - ID_VOLUME_FIRST) * 10);
+    } else if (id >= ID_CACHE_FIRST && id <= ID_CACHE_LAST) {
+        SetCacheSize(id - ID_CACHE_FIRST);
+    } else if (id >= ID_RMS_FIRST && id <= ID_RMS_LAST) {
         DWORD level = (id - ID_RMS_FIRST) << FLAG_RMS_SHIFT;
         SetFlags(~(FLAG_RMS_MASK | FLAG_SCALE_PEAK), level | FLAG_SCALE_RMS, false);
-    } else if (id <= ID_RATE_LAST) {
-        settings.freq = id - ID_RATE_FIRST;
-        OptionsChanged();
-    } else if (id <= ID_DEVICE_LAST) {
-        settings.device = id - ID_DEVICE_FIRST;
-        OptionsChanged();
+    } else if (id >= ID_RATE_FIRST && id <= ID_RATE_LAST) {
+        SetOutput(&settings.freq, id - ID_RATE_FIRST);
+    } else if (id >= ID_DEVICE_FIRST && id <= ID_DEVICE_LAST) {
+        SetOutput(&settings.device, id - ID_DEVICE_FIRST);
+    } else {
+        return false;
     }
+    return true;
 }
+
+// Commands of the song list and the tree: favourites, new playlists, removed entries.
+bool CMainWindow::OnListCommand(UINT, LPARAM) { return false; }
+
+// Show, hide and quit (the tray menu), and the About box.
+bool CMainWindow::OnWindowCommand(UINT id) {
+    switch (id) {
+    case ID_SHOW: ShowWindow(window_, SW_RESTORE); SetForegroundWindow(window_); return true;
+    case ID_HIDE: ShowWindow(window_, SW_MINIMIZE); return true;
+    case ID_QUIT: PostMessageW(window_, WM_CLOSE, 0, 0); return true;
+    }
+    return false;
+}
+
+void CMainWindow::OnControlCommand(UINT, UINT, HWND) {}
+
+// ---- Notifications -------------------------------------------------------------------------
+
+LRESULT CMainWindow::OnNotify(NMHDR* header) {
+    if (!header || !objectsAlive_) return 0;
+    return 0;
+}
+
+// ---- Options -------------------------------------------------------------------------------
 
 void CMainWindow::SetRandomMode(DWORD mode) {
     if (mode == settings.random) return;
@@ -335,6 +388,22 @@ void CMainWindow::SetRandomMode(DWORD mode) {
 void CMainWindow::SetFlags(DWORD keep, DWORD add, bool musicFlags) {
     (void)musicFlags;
     settings.flags = (settings.flags & keep) | add;
+    OptionsChanged();
+}
+
+// The menus offer 0 to 100 %; the ids above 90 would mean more than full volume.
+void CMainWindow::SetVolume(DWORD volume) { settings.volume = std::min<DWORD>(volume, 100); }
+
+void CMainWindow::SetCacheSize(DWORD index) {
+    settings.cache = index;
+    SelectCacheSize();
+    OptionsChanged();
+    if (cache_) cache_->AddFile();  // evicts down to the new limit
+}
+
+// The output device or rate: the output is opened anew with it.
+void CMainWindow::SetOutput(DWORD* field, DWORD value) {
+    *field = value;
     OptionsChanged();
 }
 

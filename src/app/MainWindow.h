@@ -62,28 +62,50 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp);
 
+    // Creation: every object of the program, in the order the others need them. False when
+    // an object the window cannot do without could not be made.
+    bool CreateObjects();
     LRESULT OnCreate();
     LRESULT OnDestroy();
+
+    // Geometry.
     LRESULT OnSize(WPARAM type, LPARAM lp);
     LRESULT OnMove();
     void StoreRestoredRect();
     LRESULT OnSizing(WPARAM edge, RECT* rect);
+
+    // Shutdown, in this order.
     LRESULT OnClose();
+    void CollectWindowSettings();
+    void DestroyObjects();
+
+    // The tick and the server client's reports.
     LRESULT OnTick();
     LRESULT OnNetDone(WPARAM request, LPARAM version);
     LRESULT OnNetFailed(WPARAM request);
     void OnSongArrived(int songId);
     void OnLibraryFileReady();
-    void OnCommand(WPARAM id, LPARAM lp);
-    void OnRangeCommand(UINT id);
 
-    // Shutdown, in this order.
-    void CollectWindowSettings();
-    void DestroyObjects();
+    // Commands: the low word picks the command, then each area is asked in turn and the first
+    // that takes it ends the routing.
+    LRESULT OnCommand(UINT msg, WPARAM wp, LPARAM lp);
+    bool OnTransportCommand(UINT id, LPARAM lp);
+    bool OnOptionCommand(UINT id);
+    bool OnListCommand(UINT id, LPARAM lp);
+    bool OnWindowCommand(UINT id);
+    // A notification of a child control that arrives as WM_COMMAND (a code other than a menu's
+    // or an accelerator's); none is acted on yet.
+    void OnControlCommand(UINT id, UINT code, HWND control);
 
-    // Command handlers that change settings.
+    // Notifications, routed by the id of the control that sends them.
+    LRESULT OnNotify(NMHDR* header);
+
+    // Option commands that change settings.
     void SetRandomMode(DWORD mode);
     void SetFlags(DWORD keep, DWORD add, bool musicFlags);
+    void SetVolume(DWORD volume);
+    void SetCacheSize(DWORD index);
+    void SetOutput(DWORD* field, DWORD value);
     void OptionsChanged();
 
     HWND window_;
@@ -96,6 +118,9 @@ private:
     bool objectsAlive_ = false;  // between WM_CREATE and the destruction in WM_CLOSE
     bool closing_ = false;
     int ticksHandled_ = 0;
+    // True once the tray icon is shown: only then does minimising hide the window, since the
+    // icon is the way back to it.
+    bool trayIconShown_ = false;
 
     // Playback state as last seen by the tick.
     int nowSerial_ = 0;          // entry serial of the audible entry, 0 = none

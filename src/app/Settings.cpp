@@ -1,6 +1,6 @@
 #include "app/Settings.h"
 
-#include "app/Handle.h"
+#include "base/Handle.h"
 #include "audio/Bass.h"
 
 #include <cstring>

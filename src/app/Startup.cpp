@@ -23,11 +23,12 @@ HWND CreateAndShowMainWindow(HINSTANCE instance, int showCommand) {
     return window;
 }
 
-bool InitInstance(HINSTANCE instance, int showCommand) {
+StartResult InitInstance(HINSTANCE instance, int showCommand) {
     // Nothing is passed to the running copy: the command line carries nothing.
-    if (ActivateRunningInstance()) return false;
+    if (ActivateRunningInstance()) return StartResult::OtherCopyRaised;
     InitDataFolders();
-    return CreateAndShowMainWindow(instance, showCommand) != nullptr;
+    if (!CreateAndShowMainWindow(instance, showCommand)) return StartResult::Failed;
+    return StartResult::Running;
 }
 
 int RunMessageLoop() {

@@ -13,9 +13,12 @@ bool ActivateRunningInstance();
 // not be created. The data folders must be set before.
 HWND CreateAndShowMainWindow(HINSTANCE instance, int showCommand);
 
-// The start-up sequence. Returns true if the main window is up, false if the program must end
-// (another copy runs, or the window cannot be created).
-bool InitInstance(HINSTANCE instance, int showCommand);
+// How the start-up sequence ended.
+enum class StartResult { Running, OtherCopyRaised, Failed };
+
+// The start-up sequence: Running when the main window is up; otherwise the program ends, with
+// exit code 0 when another copy runs and was raised, 1 when the window could not be created.
+StartResult InitInstance(HINSTANCE instance, int showCommand);
 
 // Runs the message loop until WM_QUIT and returns its wParam.
 int RunMessageLoop();

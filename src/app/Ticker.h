@@ -3,7 +3,7 @@
 // main window follows playback (title, position, buttons), so it is sent, not posted: a slow
 // window thread gets fewer ticks instead of a growing queue of them.
 
-#include "app/Handle.h"
+#include "base/Handle.h"
 
 #include <windows.h>
 

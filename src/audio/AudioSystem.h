@@ -7,7 +7,7 @@
 // proc, because a proc may itself make calls that take it.
 
 #include "audio/Bass.h"
-#include "app/Lock.h"
+#include "base/Lock.h"
 #include "audio/Mixer.h"
 #include "audio/MusicChannel.h"
 #include "audio/StreamChannel.h"

@@ -2,7 +2,7 @@
 // The output thread: fills the device's buffers with the sum of the playing streams and tells
 // each stream when its share of a buffer has been played.
 
-#include "app/Lock.h"
+#include "base/Lock.h"
 #include "audio/OutputDevice.h"
 #include "audio/StreamChannel.h"
 

@@ -5,7 +5,7 @@
 // options); a lock of the channel serialises them.
 
 #include "audio/Bass.h"
-#include "app/Lock.h"
+#include "base/Lock.h"
 #include "audio/Surround.h"
 
 #include <cstddef>

@@ -9,7 +9,7 @@
 // running nor called again.
 
 #include "audio/Bass.h"
-#include "app/Lock.h"
+#include "base/Lock.h"
 
 #include <atomic>
 #include <vector>

@@ -55,7 +55,11 @@ CCache::CCache(const std::wstring& folder, const std::atomic<DWORD>* limitMb)
 CCache::~CCache() {
     if (thread_) {
         SetEvent(stopEvent_.get());
-        WaitForSingleObject(thread_.get(), kStopWaitMs);
+        // The thread reads this object's queues and folder: it must have ended before they are
+        // freed. A scan checks the stop event between files, so a slow disk only lengthens the
+        // wait past the usual bound; it never lets the object go while the thread runs.
+        if (WaitForSingleObject(thread_.get(), kStopWaitMs) == WAIT_TIMEOUT)
+            WaitForSingleObject(thread_.get(), INFINITE);
     }
 }
 

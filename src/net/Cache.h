@@ -3,7 +3,7 @@
 // the least recently written files first, never deleting past a favourite's file. The work is
 // done on a low-priority thread of its own; the window thread only hands it small queues.
 
-#include "app/Lock.h"
+#include "base/Lock.h"
 
 #include <windows.h>
 
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Handle.h"
+#include "base/Handle.h"
 
 class CLibrary;
 class CPlaylist;

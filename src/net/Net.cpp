@@ -81,13 +81,13 @@ void CNet::Transfer::Run() {
     // it shows its own status.
     if (!Running()) {
         PostMessageW(mainWindow, WM_APP_NET_FAILED,
-                     static_cast<WPARAM>(static_cast<DWORD>(requestId)), 0);
+                     NetRequestParam(requestId), 0);
         return;
     }
     tempPath = tempFolder + L"tunehaven" + (previousEnded ? L"" : std::to_wstring(serial)) + L".tmp";
 
-    std::wstring text = requestId == kVersionRequest ? kCheckingText
-                        : requestId == kLibraryRequest
+    std::wstring text = requestId == NET_REQUEST_VERSION ? kCheckingText
+                        : requestId == NET_REQUEST_LIBRARY
                             ? kLibraryText
                             : kSongText + AfterLastBackslash(destination);
     SetText(text.c_str());
@@ -103,7 +103,7 @@ void CNet::Transfer::Run() {
     // error the user needs to see, though.
     SetText(outcome == kFailed ? kErrorText : nullptr);
     UINT msg = outcome == kDone ? WM_APP_NET_DONE : WM_APP_NET_FAILED;
-    PostMessageW(mainWindow, msg, static_cast<WPARAM>(static_cast<DWORD>(requestId)),
+    PostMessageW(mainWindow, msg, NetRequestParam(requestId),
                  outcome == kDone ? static_cast<LPARAM>(version) : 0);
     SetProgress(-1);
 }
@@ -142,7 +142,7 @@ CNet::Transfer::Outcome CNet::Transfer::Attempt(DWORD& version) {
 
     if (written && received == length) {
         bool done = false;
-        if (requestId == kVersionRequest) {
+        if (requestId == NET_REQUEST_VERSION) {
             if (FILE* in = _wfopen(tempPath.c_str(), L"rb")) {
                 char text[kVersionBytes + 1] = {};
                 if (fread(text, 1, kVersionBytes, in) > 0)
@@ -177,8 +177,8 @@ bool CNet::CheckVersion() {
     Cancel();
     CLockGuard lock(lock_);
     CancelLocked();  // a song request from another thread may have started meanwhile
-    requestId_ = kVersionRequest;
-    return Start(kVersionRequest, {}, (baseUrl_ ? *baseUrl_ : std::wstring()) + L"version.php");
+    requestId_ = NET_REQUEST_VERSION;
+    return Start(NET_REQUEST_VERSION, {}, (baseUrl_ ? *baseUrl_ : std::wstring()) + L"version.php");
 }
 
 bool CNet::DownloadLibrary(const std::wstring& path) {
@@ -187,8 +187,8 @@ bool CNet::DownloadLibrary(const std::wstring& path) {
     Cancel();
     CLockGuard lock(lock_);
     CancelLocked();
-    requestId_ = kLibraryRequest;
-    return Start(kLibraryRequest, path, (baseUrl_ ? *baseUrl_ : std::wstring()) + L"library.php");
+    requestId_ = NET_REQUEST_LIBRARY;
+    return Start(NET_REQUEST_LIBRARY, path, (baseUrl_ ? *baseUrl_ : std::wstring()) + L"library.php");
 }
 
 bool CNet::DownloadSong(int id, const std::wstring& path) {

@@ -4,7 +4,9 @@
 // bar; the end of every request is posted to the main window as WM_APP_NET_DONE or
 // WM_APP_NET_FAILED (wParam the request id, lParam the server's version for the check).
 
-#include "app/Lock.h"
+#include "app/Ids.h"
+#include "base/Handle.h"
+#include "base/Lock.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -13,15 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Handle.h"
-
 class CWndStatus;
 
 class CNet {
 public:
-    // Request ids: the version check and the catalogue download; songs use their own id.
-    static constexpr int kVersionRequest = -1;
-    static constexpr int kLibraryRequest = 0;
 
     // Texts shown in the status bar.
     static constexpr const wchar_t* kCheckingText = L"Checking current library version";
@@ -77,7 +74,7 @@ private:
     // thread. The lock is never held while waiting or posting.
     CLock lock_;
     HINTERNET root_ = nullptr;
-    int requestId_ = kVersionRequest;
+    int requestId_ = NET_REQUEST_VERSION;
     std::shared_ptr<Transfer> current_; // the running or last transfer
     ThreadHandle thread_;               // its thread; none after Cancel
     // Cancelled threads that had not ended when last looked at; waited for at Close.

@@ -94,7 +94,7 @@ TEST_F(NetTest, CurrentCatalogueIsNotDownloadedAgain) {
     ASSERT_TRUE(net->CheckVersion());
     auto result = NextResult();
     EXPECT_EQ(result.msg, WM_APP_NET_DONE);
-    EXPECT_EQ(result.wp, NET_REQUEST_VERSION);
+    EXPECT_EQ(result.wp, NetRequestParam(NET_REQUEST_VERSION));
     EXPECT_EQ(static_cast<DWORD>(result.lp), static_cast<DWORD>(served.library.GetVersion(false)));
     EXPECT_EQ(StatusText(), L"");
     EXPECT_FALSE(ProgressShown());
@@ -114,7 +114,7 @@ TEST_F(NetTest, NewerCatalogueIsDownloadedUnpackedAndReadBack) {
     ASSERT_TRUE(net->DownloadLibrary(catalogue));
     auto result = NextResult();
     EXPECT_EQ(result.msg, WM_APP_NET_DONE);
-    EXPECT_EQ(result.wp, NET_REQUEST_LIBRARY);
+    EXPECT_EQ(result.wp, NetRequestParam(NET_REQUEST_LIBRARY));
     EXPECT_EQ(result.lp, 0);
     ASSERT_TRUE(local.Reload(0));
     EXPECT_EQ(local.GetCount(), served.library.GetCount());
@@ -133,7 +133,7 @@ TEST_F(NetTest, BrokenResponsesFailAfterFiveAttemptsAndKeepTheOldCatalogue) {
         ASSERT_TRUE(net->DownloadLibrary(catalogue));
         auto result = NextResult();
         EXPECT_EQ(result.msg, WM_APP_NET_FAILED);
-        EXPECT_EQ(result.wp, NET_REQUEST_LIBRARY);
+        EXPECT_EQ(result.wp, NetRequestParam(NET_REQUEST_LIBRARY));
         EXPECT_EQ(StatusText(), CNet::kErrorText);
         EXPECT_FALSE(ProgressShown());
         EXPECT_EQ(th::ReadFileBytes(catalogue), old);

@@ -36,16 +36,12 @@ CWndStatus::CWndStatus(HINSTANCE instance, HWND parent, CLibrary* library) : lib
     progressWindow_ = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD, 0, 0, kProgressWidth,
                                       height > 0 ? height : 1, statusWindow_, nullptr, instance,
                                       nullptr);
-    SetWindowLongPtrW(statusWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    oldProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        statusWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWndStatus::SubclassProc)));
+    subclass_.Attach<CWndStatus, &CWndStatus::Proc>(statusWindow_, this);
 }
 
 CWndStatus::~CWndStatus() {
+    subclass_.Detach();
     if (statusWindow_ && IsWindow(statusWindow_)) {
-        if (oldProc_)
-            SetWindowLongPtrW(statusWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc_));
-        SetWindowLongPtrW(statusWindow_, GWLP_USERDATA, 0);
         // Texts still queued for the bar would otherwise be lost with their buffers.
         MSG msg;
         while (PeekMessageW(&msg, statusWindow_, WM_APP_STATUS_TEXT, WM_APP_STATUS_TEXT, PM_REMOVE))
@@ -118,19 +114,13 @@ void CWndStatus::ShowTotals() {
     SendMessageW(statusWindow_, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(text));
 }
 
-LRESULT CALLBACK CWndStatus::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CWndStatus*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    return self->Proc(msg, wp, lp);
-}
-
-LRESULT CWndStatus::Proc(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CWndStatus::Proc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_SIZE:                return OnSize(wp, lp);
     case WM_APP_STATUS_TEXT:     return OnStatusText(wp, lp);
     case WM_APP_STATUS_PROGRESS: return OnStatusProgress();
     }
-    return CallWindowProcW(oldProc_, statusWindow_, msg, wp, lp);
+    return subclass_.CallOld(statusWindow_, msg, wp, lp);
 }
 
 LRESULT CWndStatus::OnSize(WPARAM wp, LPARAM lp) {
@@ -144,7 +134,7 @@ LRESULT CWndStatus::OnSize(WPARAM wp, LPARAM lp) {
                  0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowTotals();
     RedrawWindow(statusWindow_, nullptr, nullptr, RDW_INVALIDATE);
-    return CallWindowProcW(oldProc_, statusWindow_, WM_SIZE, wp, lp);
+    return subclass_.CallOld(statusWindow_, WM_SIZE, wp, lp);
 }
 
 LRESULT CWndStatus::OnStatusText(WPARAM wp, LPARAM lp) {
@@ -157,7 +147,7 @@ LRESULT CWndStatus::OnStatusText(WPARAM wp, LPARAM lp) {
         SendMessageW(statusWindow_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L""));
         baseText_.clear();
     }
-    return CallWindowProcW(oldProc_, statusWindow_, WM_APP_STATUS_TEXT, wp, 0);
+    return subclass_.CallOld(statusWindow_, WM_APP_STATUS_TEXT, wp, 0);
 }
 
 LRESULT CWndStatus::OnStatusProgress() {

@@ -4,6 +4,8 @@
 // message and the progress; both only post messages to the status bar, so that every control
 // is touched on the window thread alone.
 
+#include "base/Subclass.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -38,14 +40,13 @@ public:
     void SetTotals(const CPlaylist* playlist);
 
 private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT OnSize(WPARAM wp, LPARAM lp);
     LRESULT OnStatusText(WPARAM wp, LPARAM lp);
     LRESULT OnStatusProgress();
     void ShowTotals();
 
-    WNDPROC oldProc_ = nullptr;
+    CSubclass subclass_;
     HWND progressWindow_ = nullptr;
     // Written by any thread in SetProgress; read by the window thread when the progress
     // message arrives (the last value written wins).
