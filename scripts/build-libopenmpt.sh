@@ -6,6 +6,11 @@
 set -euo pipefail
 
 cache_root=${TH_CACHE:-$HOME/.cache/tunehaven}
+# One build at a time: a second one started beside it (another checkout's test run) would
+# delete the first one's sources. The later one waits here and then finds the cached result.
+mkdir -p "$cache_root"
+exec 9>"$cache_root/libopenmpt.lock"
+flock 9
 cxx=x86_64-w64-mingw32-g++-posix
 cc=x86_64-w64-mingw32-gcc-posix
 cxx_version=$($cxx -dumpfullversion 2>/dev/null || $cxx -dumpversion)
