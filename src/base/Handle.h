@@ -2,6 +2,7 @@
 // A small owner for Win32 handles: closes the handle when it goes out of scope.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -31,3 +32,6 @@ using KeyHandle = Handle<HKEY, &RegCloseKey>;
 using FontHandle = Handle<HFONT, &DeleteObject>;
 using MenuHandle = Handle<HMENU, &DestroyMenu>;
 using ModuleHandle = Handle<HMODULE, &FreeLibrary>;
+using BitmapHandle = Handle<HBITMAP, &DeleteObject>;
+using BrushHandle = Handle<HBRUSH, &DeleteObject>;
+using ImageListHandle = Handle<HIMAGELIST, &ImageList_Destroy>;

@@ -1,0 +1,69 @@
+#include "ui/frame/WndRebar.h"
+
+#include "app/Ids.h"
+
+#include <commctrl.h>
+
+CWndRebar::~CWndRebar() { subclass_.Detach(); }
+
+bool CWndRebar::Create(HINSTANCE instance, HWND parent) {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_COOL_CLASSES};
+    InitCommonControlsEx(&icc);
+    rebarWindow_ = CreateWindowExW(WS_EX_TOOLWINDOW, REBARCLASSNAMEW, nullptr,
+                                   WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN |
+                                       RBS_BANDBORDERS | CCS_NODIVIDER,
+                                   0, 0, 0, 0, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_REBAR)),
+                                   instance, nullptr);
+    if (!rebarWindow_) return false;
+    subclass_.Attach<CWndRebar, &CWndRebar::Proc>(rebarWindow_, this);
+    return true;
+}
+
+bool CWndRebar::AddBand(HWND child, const wchar_t* label) {
+    if (!child) return false;
+    RECT r{};
+    GetWindowRect(child, &r);
+    REBARBANDINFOW band{};
+    band.cbSize = sizeof(band);
+    band.fMask = RBBIM_STYLE | RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE;
+    if (label) {
+        band.fMask |= RBBIM_TEXT;
+        band.lpText = const_cast<wchar_t*>(label);
+    }
+    band.fStyle = RBBS_FIXEDSIZE | RBBS_CHILDEDGE;
+    band.hwndChild = child;
+    band.cxMinChild = static_cast<UINT>(r.right - r.left);
+    band.cx = band.cxMinChild;
+    band.cyMinChild = static_cast<UINT>(r.bottom - r.top);
+    return SendMessageW(rebarWindow_, RB_INSERTBANDW, static_cast<WPARAM>(-1),
+                        reinterpret_cast<LPARAM>(&band)) != 0;
+}
+
+LRESULT CWndRebar::Proc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_SIZE:    return OnSize(wp, lp);
+    case WM_COMMAND: return OnCommand(wp);
+    case WM_HSCROLL: return OnHScroll(wp, lp);
+    }
+    return subclass_.CallOld(rebarWindow_, msg, wp, lp);
+}
+
+// A minimised main window has no width to lay the bands out in.
+LRESULT CWndRebar::OnSize(WPARAM wp, LPARAM lp) {
+    if (wp == SIZE_MINIMIZED) return 0;
+    return subclass_.CallOld(rebarWindow_, WM_SIZE, wp, lp);
+}
+
+// The toolbar's buttons: the main window sees them as commands without a control.
+LRESULT CWndRebar::OnCommand(WPARAM wp) {
+    SendMessageW(GetParent(rebarWindow_), WM_COMMAND, wp, 0);
+    return 0;
+}
+
+// Every scroll action of a trackbar ends with TB_ENDTRACK after the code that moved the thumb;
+// passed on, it would make the main window seek a second time to the same place.
+LRESULT CWndRebar::OnHScroll(WPARAM wp, LPARAM lp) {
+    if (LOWORD(wp) != TB_ENDTRACK) SendMessageW(GetParent(rebarWindow_), WM_HSCROLL, wp, lp);
+    return 0;
+}

@@ -1,0 +1,71 @@
+#include "ui/frame/ToolbarImages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+uint8_t Alpha(const uint8_t* image, int x, int y) { return image[(y * kToolbarImageSide + x) * 4 + 3]; }
+
+}  // namespace
+
+TEST(ToolbarImages, TwelvePremultipliedImagesWithCleanTransparency) {
+    std::vector<uint8_t> block = DrawToolbarImages();
+    ASSERT_EQ(block.size(), 12u * 2304u);
+    for (size_t i = 0; i < block.size(); i += 4) {
+        uint8_t a = block[i + 3];
+        EXPECT_LE(block[i], a);
+        EXPECT_LE(block[i + 1], a);
+        EXPECT_LE(block[i + 2], a);
+        if (a == 0) {
+            EXPECT_EQ(block[i] | block[i + 1] | block[i + 2], 0) << "pixel " << i / 4;
+        }
+    }
+}
+
+TEST(ToolbarImages, EveryImageIsARoundOpaqueFace) {
+    std::vector<uint8_t> block = DrawToolbarImages();
+    for (int symbol = 0; symbol < kToolbarSymbols; ++symbol) {
+        for (bool disabled : {true, false}) {
+            const uint8_t* image = ToolbarImage(block, symbol, disabled);
+            EXPECT_EQ(Alpha(image, 0, 0), 0);
+            EXPECT_EQ(Alpha(image, 23, 23), 0);
+            EXPECT_EQ(Alpha(image, 12, 12), 255);
+            EXPECT_EQ(Alpha(image, 2, 12), 255);
+            // The outline is the same circle mirrored both ways and across the diagonal,
+            // whatever the symbol: the symbols lie inside the opaque face.
+            for (int y = 0; y < kToolbarImageSide; ++y) {
+                for (int x = 0; x < kToolbarImageSide; ++x) {
+                    ASSERT_EQ(Alpha(image, x, y), Alpha(image, 23 - x, y)) << x << "," << y;
+                    ASSERT_EQ(Alpha(image, x, y), Alpha(image, x, 23 - y)) << x << "," << y;
+                    ASSERT_EQ(Alpha(image, x, y), Alpha(image, y, x)) << x << "," << y;
+                }
+            }
+            // Partly covered pixels along the edge: the circle is smoothed, not stepped.
+            int partial = 0;
+            for (int x = 0; x < kToolbarImageSide; ++x)
+                partial += Alpha(image, x, 3) > 0 && Alpha(image, x, 3) < 255;
+            EXPECT_GE(partial, 2);
+        }
+    }
+}
+
+TEST(ToolbarImages, SymbolsAndStatesDiffer) {
+    std::vector<uint8_t> block = DrawToolbarImages();
+    for (int a = 0; a < kToolbarSymbols; ++a) {
+        EXPECT_NE(memcmp(ToolbarImage(block, a, true), ToolbarImage(block, a, false),
+                         kToolbarImageBytes), 0);
+        for (int b = a + 1; b < kToolbarSymbols; ++b)
+            EXPECT_NE(memcmp(ToolbarImage(block, a, false), ToolbarImage(block, b, false),
+                             kToolbarImageBytes), 0)
+                << a << " and " << b;
+    }
+    // A disabled face is grey: its centre pixel has equal colour channels.
+    const uint8_t* stop = ToolbarImage(block, SYMBOL_STOP, true) + (12 * kToolbarImageSide + 12) * 4;
+    EXPECT_EQ(stop[0], stop[1]);
+    EXPECT_EQ(stop[1], stop[2]);
+    // A normal face is blue.
+    const uint8_t* face = ToolbarImage(block, SYMBOL_PLAY, false) + (20 * kToolbarImageSide + 12) * 4;
+    EXPECT_GT(face[0], face[2]);
+}
