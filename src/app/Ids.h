@@ -39,6 +39,10 @@ constexpr WPARAM NetRequestParam(int request) {
 }
 constexpr int NetRequestOf(WPARAM wp) { return static_cast<int>(static_cast<DWORD>(wp)); }
 
+// Timer of the main window that ends the pause after a change of the find box's text.
+constexpr UINT_PTR TIMER_SEARCH = 1;
+constexpr UINT SEARCH_PAUSE_MS = 150;
+
 // The tray icon's id (uID of its NOTIFYICONDATAW, wParam of WM_APP_TRAY).
 constexpr UINT TRAY_ICON_ID = 42;
 
@@ -51,6 +55,7 @@ constexpr int IDC_STATUSBAR = 83;
 constexpr int IDC_REBAR = 84;
 constexpr int IDC_TOOLBAR = 85;
 constexpr int IDC_TRACKBAR = 86;  // every trackbar
+constexpr int IDC_SEARCHBOX = 87;  // the find box in the rebar
 
 // Trackbar kinds (which setting a trackbar shows).
 constexpr int TRACKBAR_VOLUME = 90;
@@ -87,6 +92,9 @@ constexpr UINT ID_QUIT = 26;
 constexpr UINT ID_INTERP_OFF = 27;
 constexpr UINT ID_INTERP_LINEAR = 28;
 constexpr UINT ID_INTERP_SINC = 29;
+constexpr UINT ID_FIND = 30;                // Ctrl+F: the find box takes the focus
+constexpr UINT ID_FIND_CLEAR = 31;          // Escape in the find box: it was emptied
+constexpr UINT ID_FIND_NOW = 32;            // Enter in the find box: search without the pause
 
 constexpr UINT ID_RANGE_FIRST = 80;
 

@@ -1,0 +1,89 @@
+#include "ui/frame/WndSearchBox.h"
+
+#include "app/Ids.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// Shown in the empty box, also while it has the focus.
+constexpr const wchar_t* kCueText = L"Find in library";
+constexpr int kWidthInAverageCharacters = 24;
+
+}  // namespace
+
+CWndSearchBox::CWndSearchBox(HINSTANCE instance, HWND parent, HWND owner) : owner_(owner) {
+    edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0, 0, 0, 0, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SEARCHBOX)), instance,
+                            nullptr);
+    if (!edit_) return;
+    // The stock GUI font is shared by the system: it is never deleted.
+    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    TEXTMETRICW metrics{};
+    if (HDC dc = GetDC(edit_)) {
+        HGDIOBJ old = SelectObject(dc, font);
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(edit_, dc);
+    }
+    // The band takes the box's size as its own, so the box gets its final size here: room for
+    // the text plus the client edge and the edit control's margins.
+    const int width = metrics.tmAveCharWidth * kWidthInAverageCharacters + 8;
+    const int height = metrics.tmHeight + 2 * GetSystemMetrics(SM_CYEDGE) + 4;
+    SetWindowPos(edit_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(edit_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(kCueText));
+    subclass_.Attach<CWndSearchBox, &CWndSearchBox::Proc>(edit_, this);
+}
+
+CWndSearchBox::~CWndSearchBox() {
+    subclass_.Detach();
+    if (edit_ && IsWindow(edit_)) DestroyWindow(edit_);
+}
+
+std::wstring CWndSearchBox::GetText() const {
+    if (!edit_) return std::wstring();
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit_)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(edit_, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void CWndSearchBox::Clear() {
+    if (edit_ && GetWindowTextLengthW(edit_) > 0) SetWindowTextW(edit_, L"");
+}
+
+void CWndSearchBox::Focus() {
+    if (!edit_) return;
+    SetFocus(edit_);
+    SendMessageW(edit_, EM_SETSEL, 0, -1);
+}
+
+LRESULT CWndSearchBox::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_KEYDOWN: return OnKeyDown(hwnd, wp, lp);
+    case WM_CHAR:    return OnChar(hwnd, wp, lp);
+    }
+    return subclass_.CallOld(hwnd, msg, wp, lp);
+}
+
+LRESULT CWndSearchBox::OnKeyDown(HWND hwnd, WPARAM key, LPARAM lp) {
+    if (key == VK_ESCAPE) {
+        Clear();
+        SendMessageW(owner_, WM_COMMAND, ID_FIND_CLEAR, 0);
+        return 0;
+    }
+    if (key == VK_RETURN) {
+        SendMessageW(owner_, WM_COMMAND, ID_FIND_NOW, 0);
+        return 0;
+    }
+    return subclass_.CallOld(hwnd, WM_KEYDOWN, key, lp);
+}
+
+// A single-line edit control beeps at the characters of Escape and Enter; both keys have
+// been taken as commands already.
+LRESULT CWndSearchBox::OnChar(HWND hwnd, WPARAM key, LPARAM lp) {
+    if (key == VK_ESCAPE || key == VK_RETURN) return 0;
+    return subclass_.CallOld(hwnd, WM_CHAR, key, lp);
+}
+
