@@ -7,12 +7,22 @@
 #include "net/Cache.h"
 #include "net/Net.h"
 #include "playlists/Playlist.h"
+#include "ui/frame/WndRebar.h"
+#include "ui/frame/WndSplit.h"
 #include "ui/frame/WndStatus.h"
+#include "ui/frame/WndToolbar.h"
+#include "ui/frame/WndTrackbar.h"
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cwchar>
 
 namespace {
+
+// Labels of the rebar's trackbar bands.
+constexpr const wchar_t* kPanLabel = L"Pan";
+constexpr const wchar_t* kVolumeLabel = L"Vol";
 
 // The title bar's window icon: shell32's music icon, or the generic one if shell32 is missing.
 constexpr int kShellMusicIcon = 277;
@@ -124,6 +134,7 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY:         return OnNotify(reinterpret_cast<NMHDR*>(lp));
     case WM_COMMAND:
     case WM_SYSCOMMAND:     return OnCommand(msg, wp, lp);
+    case WM_HSCROLL:        return OnHScroll(wp, lp);
     case WM_APP_TICK:       return OnTick();
     case WM_APP_NET_DONE:   return OnNetDone(wp, lp);
     case WM_APP_NET_FAILED: return OnNetFailed(wp);
@@ -141,9 +152,37 @@ bool CMainWindow::CreateObjects() {
     cache_ = std::make_unique<CCache>(cacheFolder, &settings.cacheLimit);
     status_ = std::make_unique<CWndStatus>(hInstance, window_, library_.get());
     if (!status_->GetWindow()) return false;
+    if (!CreateFrame()) return false;
+    split_ = std::make_unique<CWndSplit>();
+    if (!split_->Create(hInstance, window_, rebar_->GetWindow(), status_->GetWindow(), nullptr,
+                        nullptr, settings.treesize))
+        return false;
     ticker_.Start(window_);
     net_ = std::make_unique<CNet>(window_, status_.get(), &settings.server, cacheFolder);
     net_->CheckVersion();
+    return true;
+}
+
+// The trackbars and the toolbar are children of the rebar, which hands their commands and
+// scroll messages on to this window; the bands follow in their order from left to right.
+bool CMainWindow::CreateFrame() {
+    rebar_ = std::make_unique<CWndRebar>();
+    if (!rebar_->Create(hInstance, window_)) return false;
+    HWND bar = rebar_->GetWindow();
+    positionBar_ = std::make_unique<CWndTrackbar>();
+    if (!positionBar_->Create(hInstance, bar, TRACKBAR_POSITION)) return false;
+    volumeBar_ = std::make_unique<CWndTrackbar>();
+    if (!volumeBar_->Create(hInstance, bar, TRACKBAR_VOLUME)) return false;
+    volumeBar_->SetPosition(static_cast<int>(settings.volume));
+    panBar_ = std::make_unique<CWndTrackbar>();
+    if (!panBar_->Create(hInstance, bar, TRACKBAR_PAN)) return false;
+    panBar_->SetPosition(settings.panning);
+    toolbar_ = std::make_unique<CWndToolbar>();
+    if (!toolbar_->Create(hInstance, bar)) return false;
+    rebar_->AddBand(positionBar_->GetWindow(), nullptr);
+    rebar_->AddBand(toolbar_->GetWindow(), nullptr);
+    rebar_->AddBand(panBar_->GetWindow(), kPanLabel);
+    rebar_->AddBand(volumeBar_->GetWindow(), kVolumeLabel);
     return true;
 }
 
@@ -185,7 +224,16 @@ LRESULT CMainWindow::OnSize(WPARAM type, LPARAM lp) {
         // the window stays on the taskbar, where the user can get it back.
         ShowWindow(window_, SW_HIDE);
     }
+    // The splitter goes first: the rebar and the status bar then size themselves to the
+    // window, and a rebar whose height changes reports it (OnRebarNotify).
+    if (split_) split_->Layout();
+    if (rebar_) SendMessageW(rebar_->GetWindow(), WM_SIZE, type, lp);
     if (status_) SendMessageW(status_->GetWindow(), WM_SIZE, type, lp);
+    return 0;
+}
+
+LRESULT CMainWindow::OnRebarNotify(NMHDR* header) {
+    if (header->code == RBN_HEIGHTCHANGE && split_) split_->Layout();
     return 0;
 }
 
@@ -234,7 +282,9 @@ LRESULT CMainWindow::OnClose() {
 
 // Settings that live in the child windows while the program runs (the tree pane's width and
 // the fonts of the tree and the list) are taken back before those windows go.
-void CMainWindow::CollectWindowSettings() {}
+void CMainWindow::CollectWindowSettings() {
+    if (split_) settings.treesize = split_->GetLeftPaneWidth();
+}
 
 // The server client is closed first so that no transfer reports to a window that is going;
 // then the windows in the order tree, song list, status bar, splitter, toolbar, trackbars
@@ -243,6 +293,12 @@ void CMainWindow::DestroyObjects() {
     objectsAlive_ = false;
     if (net_) net_->Close();
     status_.reset();
+    split_.reset();
+    toolbar_.reset();
+    positionBar_.reset();
+    volumeBar_.reset();
+    panBar_.reset();
+    rebar_.reset();
     net_.reset();
     CPlaylist::SetLibrary(nullptr);
     library_.reset();
@@ -373,7 +429,79 @@ void CMainWindow::OnControlCommand(UINT, UINT, HWND) {}
 
 LRESULT CMainWindow::OnNotify(NMHDR* header) {
     if (!header || !objectsAlive_) return 0;
+    switch (header->idFrom) {
+    case IDC_REBAR: return OnRebarNotify(header);
+    case IDC_TRACKBAR:
+        if (header->code == NM_CUSTOMDRAW)
+            return CWndTrackbar::CustomDraw(reinterpret_cast<NMCUSTOMDRAW*>(header));
+        return 0;
+    }
     return 0;
+}
+
+// ---- Trackbars -----------------------------------------------------------------------------
+
+// The rebar hands on every scroll message but the end of a drag. lParam 0 comes from a right
+// click that put the volume or the pan separation back in the middle: both are read again.
+LRESULT CMainWindow::OnHScroll(WPARAM wp, LPARAM lp) {
+    HWND from = reinterpret_cast<HWND>(lp);
+    if (objectsAlive_) {
+        if (from && from == positionBar_->GetWindow()) {
+            OnPositionScroll(LOWORD(wp));
+        } else {
+            if (!from || from == volumeBar_->GetWindow()) ReadVolume();
+            if (!from || from == panBar_->GetWindow()) ReadPanning();
+        }
+    }
+    return DefWindowProcW(window_, WM_HSCROLL, wp, lp);
+}
+
+// While the thumb is dragged the tick leaves it alone; every other move seeks at once.
+void CMainWindow::OnPositionScroll(UINT code) {
+    if (code == TB_THUMBTRACK) {
+        isSeeking_ = true;
+        return;
+    }
+    float seconds = positionBar_->GetSeconds();
+    if (code == TB_THUMBPOSITION) isSeeking_ = false;
+    SeekTo(seconds);
+}
+
+void CMainWindow::ReadVolume() {
+    DWORD volume = static_cast<DWORD>(volumeBar_->GetPosition());
+    if (volume == settings.volume) return;
+    settings.volume = volume;
+}
+
+void CMainWindow::ReadPanning() {
+    int panning = panBar_->GetPosition();
+    if (panning == settings.panning) return;
+    settings.panning = panning;
+}
+
+// ---- Transport -----------------------------------------------------------------------------
+
+void CMainWindow::SeekTo(float) {}
+
+// Stopped, with no song list, nothing can be played: only random play over the whole library
+// gives Previous and Next something to do.
+void CMainWindow::UpdateControls() {
+    if (!toolbar_) return;
+    const bool anywhere = settings.random == 2;
+    const int focusedRow = -1, rowCount = 0;
+    toolbar_->SetPlayImage(0);
+    toolbar_->EnableButton(ID_PLAY, focusedRow >= 0);
+    toolbar_->EnableButton(ID_STOP, false);
+    toolbar_->EnableButton(ID_PREVIOUS, anywhere || focusedRow > 0);
+    toolbar_->EnableButton(ID_NEXT, anywhere || focusedRow != rowCount - 1);
+    toolbar_->EnableButton(ID_ADD_FAVOURITES, false);
+}
+
+// The position trackbar stands for the audible song, or, with none, for the song the list's
+// focused row would start; without a song it is disabled.
+void CMainWindow::UpdatePositionRange(int songId) {
+    const CSong* song = library_ ? library_->GetSong(songId) : nullptr;
+    if (positionBar_) positionBar_->SetDuration(song ? song->PlayLength() : 0.0f);
 }
 
 // ---- Options -------------------------------------------------------------------------------
@@ -382,6 +510,7 @@ void CMainWindow::SetRandomMode(DWORD mode) {
     if (mode == settings.random) return;
     settings.random = mode;
     OptionsChanged();
+    if (libraryStateSeen_) UpdateControls();
 }
 
 // flags = (flags AND keep) OR add. Music flags go to the loaded song at once.
@@ -392,7 +521,10 @@ void CMainWindow::SetFlags(DWORD keep, DWORD add, bool musicFlags) {
 }
 
 // The menus offer 0 to 100 %; the ids above 90 would mean more than full volume.
-void CMainWindow::SetVolume(DWORD volume) { settings.volume = std::min<DWORD>(volume, 100); }
+void CMainWindow::SetVolume(DWORD volume) {
+    settings.volume = std::min<DWORD>(volume, 100);
+    if (volumeBar_) volumeBar_->SetPosition(static_cast<int>(settings.volume));
+}
 
 void CMainWindow::SetCacheSize(DWORD index) {
     settings.cache = index;

@@ -12,7 +12,11 @@
 class CCache;
 class CLibrary;
 class CNet;
+class CWndRebar;
+class CWndSplit;
 class CWndStatus;
+class CWndToolbar;
+class CWndTrackbar;
 
 // Window class of the main window; a second start of the program looks for it.
 inline constexpr const wchar_t* kMainWindowClass = L"tunehaven";
@@ -57,6 +61,11 @@ public:
     // Number of ticks handled since the window was created.
     int TicksHandled() const { return ticksHandled_; }
 
+    // The frame controls (null before WM_CREATE and after WM_CLOSE).
+    CWndToolbar* GetToolbar() const { return toolbar_.get(); }
+    CWndTrackbar* GetPositionBar() const { return positionBar_.get(); }
+    CWndSplit* GetSplit() const { return split_.get(); }
+
 private:
     explicit CMainWindow(HWND window);
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
@@ -65,6 +74,8 @@ private:
     // Creation: every object of the program, in the order the others need them. False when
     // an object the window cannot do without could not be made.
     bool CreateObjects();
+    // The rebar with the position, volume and pan separation trackbars and the toolbar.
+    bool CreateFrame();
     LRESULT OnCreate();
     LRESULT OnDestroy();
 
@@ -73,6 +84,8 @@ private:
     LRESULT OnMove();
     void StoreRestoredRect();
     LRESULT OnSizing(WPARAM edge, RECT* rect);
+    // The rebar's height follows its rows of bands: the panes below it follow.
+    LRESULT OnRebarNotify(NMHDR* header);
 
     // Shutdown, in this order.
     LRESULT OnClose();
@@ -100,6 +113,17 @@ private:
     // Notifications, routed by the id of the control that sends them.
     LRESULT OnNotify(NMHDR* header);
 
+    // The trackbars: seeking by the position trackbar, volume and pan separation.
+    LRESULT OnHScroll(WPARAM wp, LPARAM lp);
+    void OnPositionScroll(UINT code);
+    void ReadVolume();
+    void ReadPanning();
+
+    // The transport buttons and the position trackbar follow the playback state.
+    void UpdateControls();
+    void UpdatePositionRange(int songId);
+    void SeekTo(float seconds);
+
     // Option commands that change settings.
     void SetRandomMode(DWORD mode);
     void SetFlags(DWORD keep, DWORD add, bool musicFlags);
@@ -113,6 +137,12 @@ private:
     std::unique_ptr<CLibrary> library_;
     std::unique_ptr<CCache> cache_;
     std::unique_ptr<CWndStatus> status_;
+    std::unique_ptr<CWndRebar> rebar_;
+    std::unique_ptr<CWndTrackbar> positionBar_;
+    std::unique_ptr<CWndTrackbar> volumeBar_;
+    std::unique_ptr<CWndTrackbar> panBar_;
+    std::unique_ptr<CWndToolbar> toolbar_;
+    std::unique_ptr<CWndSplit> split_;
     std::unique_ptr<CNet> net_;
     CTicker ticker_;
     bool objectsAlive_ = false;  // between WM_CREATE and the destruction in WM_CLOSE

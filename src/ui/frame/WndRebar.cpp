@@ -3,6 +3,7 @@
 #include "app/Ids.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 CWndRebar::~CWndRebar() { subclass_.Detach(); }
 
@@ -16,6 +17,10 @@ bool CWndRebar::Create(HINSTANCE instance, HWND parent) {
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_REBAR)),
                                    instance, nullptr);
     if (!rebarWindow_) return false;
+    // The bands show the button face colour, as the trackbars, the toolbar and the splitter
+    // bar do: a theme's own rebar background would leave the controls as patches of another
+    // colour.
+    SetWindowTheme(rebarWindow_, L" ", L" ");
     subclass_.Attach<CWndRebar, &CWndRebar::Proc>(rebarWindow_, this);
     return true;
 }

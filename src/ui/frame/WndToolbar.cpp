@@ -9,6 +9,11 @@
 
 namespace {
 
+// Room around each 24-pixel face: with it the buttons and the three trackbars fit on one row
+// of the rebar at the main window's smallest width.
+constexpr int kButtonPaddingX = 4;
+constexpr int kButtonPaddingY = 6;
+
 constexpr const wchar_t* kTipPlay = L"Play";
 constexpr const wchar_t* kTipPause = L"Pause";
 constexpr const wchar_t* kTipStop = L"Stop";
@@ -65,6 +70,7 @@ bool CWndToolbar::Create(HINSTANCE instance, HWND parent) {
     SendMessageW(toolbarWindow_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_HIDECLIPPEDBUTTONS);
     subclass_.Attach<CWndToolbar, &CWndToolbar::Proc>(toolbarWindow_, this);
     SendMessageW(toolbarWindow_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(toolbarWindow_, TB_SETPADDING, 0, MAKELPARAM(kButtonPaddingX, kButtonPaddingY));
 
     const std::vector<uint8_t> images = DrawToolbarImages();
     disabledImages_ = MakeImageList(images, true);

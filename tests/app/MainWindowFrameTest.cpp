@@ -1,0 +1,207 @@
+#include "Screenshot.h"
+#include "TestSupport.h"
+
+#include "app/Ids.h"
+#include "app/MainWindow.h"
+#include "app/Settings.h"
+#include "base/Subclass.h"
+#include "ui/frame/WndSplit.h"
+#include "ui/frame/WndToolbar.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// The main window's frame as a user sees it: the rebar's bands, the panes and the status bar.
+class MainWindowFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override { th::StartWithEmptySettings(); }
+    void TearDown() override { th::StartWithEmptySettings(); }
+
+    static HWND Rebar(HWND main) { return GetDlgItem(main, IDC_REBAR); }
+    // The children of the rebar's bands, left to right: position, toolbar, pan, volume.
+    static std::vector<HWND> Bands(HWND main) {
+        std::vector<HWND> children;
+        HWND rebar = Rebar(main);
+        int count = static_cast<int>(SendMessageW(rebar, RB_GETBANDCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            REBARBANDINFOW band{};
+            band.cbSize = sizeof(band);
+            band.fMask = RBBIM_CHILD;
+            SendMessageW(rebar, RB_GETBANDINFOW, i, reinterpret_cast<LPARAM>(&band));
+            children.push_back(band.hwndChild);
+        }
+        return children;
+    }
+    static RECT In(HWND window, HWND parent) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    static void Scroll(HWND main, HWND trackbar, WORD code) {
+        SendMessageW(Rebar(main), WM_HSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(trackbar));
+    }
+    // Everything the client area holds, edge to edge, with nothing clipped or overlapping.
+    static void ExpectTidyLayout(HWND main) {
+        CWndSplit* split = CMainWindow::FromHandle(main)->GetSplit();
+        RECT client{};
+        GetClientRect(main, &client);
+        RECT rebar = In(Rebar(main), main);
+        RECT status = In(GetDlgItem(main, IDC_STATUSBAR), main);
+        RECT left = In(split->GetLeftPane(), main);
+        RECT bar = In(split->GetBarWindow(), main);
+        RECT right = In(split->GetRightPane(), main);
+        EXPECT_EQ(rebar.top, 0);
+        EXPECT_EQ(rebar.left, 0);
+        EXPECT_EQ(rebar.right, client.right);
+        EXPECT_EQ(status.bottom, client.bottom);
+        EXPECT_EQ(status.right, client.right);
+        for (const RECT& pane : {left, bar, right}) {
+            EXPECT_EQ(pane.top, rebar.bottom);
+            EXPECT_EQ(pane.bottom, status.top);
+        }
+        EXPECT_EQ(left.left, 0);
+        EXPECT_EQ(bar.left, left.right);
+        EXPECT_EQ(right.left, bar.right);
+        EXPECT_EQ(right.right, client.right);
+
+        int lastRight = 0, lastBottom = 0;
+        for (HWND child : Bands(main)) {
+            RECT c = In(child, Rebar(main));
+            EXPECT_GE(c.top, 0);
+            EXPECT_LE(c.bottom, rebar.bottom - rebar.top) << "a band's control is cut off";
+            EXPECT_LE(c.right, client.right);
+            // A band is right of the one before it, or on a row below it.
+            EXPECT_TRUE(c.left >= lastRight || c.top >= lastBottom) << "bands overlap";
+            lastRight = c.right;
+            lastBottom = c.bottom;
+        }
+        // The toolbar shows its buttons whole.
+        HWND toolbar = Bands(main)[1];
+        RECT button{}, area{};
+        SendMessageW(toolbar, TB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&button));
+        GetClientRect(toolbar, &area);
+        EXPECT_LE(button.bottom, area.bottom);
+        EXPECT_LE(button.right, area.right);
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindowFrameTest, TheFrameIsLaidOutEdgeToEdgeAtEverySize) {
+    th::TestMainWindow main;
+    HWND w = main.Handle();
+    std::vector<HWND> bands = Bands(w);
+    ASSERT_EQ(bands.size(), 4u);
+    EXPECT_EQ(GetDlgCtrlID(bands[0]), IDC_TRACKBAR);
+    EXPECT_EQ(GetDlgCtrlID(bands[1]), IDC_TOOLBAR);
+    EXPECT_EQ(GetDlgCtrlID(bands[2]), IDC_TRACKBAR);
+    EXPECT_EQ(GetDlgCtrlID(bands[3]), IDC_TRACKBAR);
+    EXPECT_EQ(CMainWindow::FromHandle(w)->GetSplit()->GetLeftPaneWidth(), 240);
+    ExpectTidyLayout(w);
+    EXPECT_TRUE(th::SaveWindowScreenshot(w, th::ScreenshotPath(L"main-stopped-640x480")));
+
+    SetWindowPos(w, nullptr, 0, 0, 610, 400, SWP_NOMOVE | SWP_NOZORDER);
+    th::PumpFor(50);
+    ExpectTidyLayout(w);
+    EXPECT_TRUE(th::SaveWindowScreenshot(w, th::ScreenshotPath(L"main-stopped-610x400")));
+
+    SetWindowPos(w, nullptr, 0, 0, 1000, 700, SWP_NOMOVE | SWP_NOZORDER);
+    th::PumpFor(50);
+    ExpectTidyLayout(w);
+    EXPECT_TRUE(th::SaveWindowScreenshot(w, th::ScreenshotPath(L"main-stopped-1000x700")));
+
+    // Minimised and back: the same layout.
+    ShowWindow(w, SW_MINIMIZE);
+    th::PumpFor(50);
+    ShowWindow(w, SW_RESTORE);
+    th::PumpFor(50);
+    ExpectTidyLayout(w);
+}
+
+TEST_F(MainWindowFrameTest, VolumeAndPanSeparationFollowTheirTrackbars) {
+    th::WriteSettingDword(L"volume", 70);
+    th::WriteSettingDword(L"panning", 30);
+    th::TestMainWindow main;
+    HWND w = main.Handle();
+    HWND volume = Bands(w)[3], pan = Bands(w)[2];
+    EXPECT_EQ(SendMessageW(volume, TBM_GETPOS, 0, 0), 70);
+    EXPECT_EQ(SendMessageW(pan, TBM_GETPOS, 0, 0), 30);
+
+    SendMessageW(volume, TBM_SETPOS, TRUE, 40);
+    Scroll(w, volume, TB_ENDTRACK);  // never reaches the main window
+    EXPECT_EQ(settings.volume, 70u);
+    Scroll(w, volume, TB_THUMBPOSITION);
+    EXPECT_EQ(settings.volume, 40u);
+    SendMessageW(pan, TBM_SETPOS, TRUE, 90);
+    Scroll(w, pan, TB_PAGEDOWN);
+    EXPECT_EQ(settings.panning, 90);
+    EXPECT_EQ(settings.volume, 40u);
+
+    // A right click puts the value in the middle, whatever its default.
+    SendMessageW(volume, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(3, 3));
+    EXPECT_EQ(settings.volume, 50u);
+    EXPECT_EQ(settings.panning, 90);
+    SendMessageW(pan, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(3, 3));
+    EXPECT_EQ(settings.panning, 50);
+
+    // The volume commands of the menus move the trackbar.
+    SendMessageW(w, WM_COMMAND, ID_VOLUME_FIRST + 3, 0);
+    EXPECT_EQ(SendMessageW(volume, TBM_GETPOS, 0, 0), 30);
+
+    ASSERT_TRUE(main.Close());
+    DWORD saved = 0;
+    th::ReadSettingDword(L"volume", &saved);
+    EXPECT_EQ(saved, 30u);
+    th::ReadSettingDword(L"panning", &saved);
+    EXPECT_EQ(saved, 50u);
+}
+
+TEST_F(MainWindowFrameTest, TheTreePaneWidthIsKeptBetweenRuns) {
+    th::WriteSettingDword(L"treesize", 300);
+    {
+        th::TestMainWindow main;
+        CWndSplit* split = CMainWindow::FromHandle(main.Handle())->GetSplit();
+        EXPECT_EQ(split->GetLeftPaneWidth(), 300);
+        split->Drag(-120);
+        ASSERT_TRUE(main.Close());
+    }
+    DWORD saved = 0;
+    th::ReadSettingDword(L"treesize", &saved);
+    EXPECT_EQ(saved, 180u);
+
+    // Too narrow a stored width starts the tree at half the window.
+    th::WriteSettingDword(L"treesize", 30);
+    th::WriteSettingDword(L"width", 800);
+    th::TestMainWindow main;
+    RECT client{};
+    GetClientRect(main.Handle(), &client);
+    CWndSplit* split = CMainWindow::FromHandle(main.Handle())->GetSplit();
+    EXPECT_EQ(split->GetLeftPaneWidth(), (client.right - split->GetBarWidth()) / 2);
+}
+
+TEST_F(MainWindowFrameTest, TransportButtonsStartDisabledAndTrackbarsGetTheirFrame) {
+    th::TestMainWindow main;
+    HWND w = main.Handle();
+    CWndToolbar* toolbar = CMainWindow::FromHandle(w)->GetToolbar();
+    for (UINT id : {ID_PLAY, ID_STOP, ID_PREVIOUS, ID_NEXT, ID_ADD_FAVOURITES})
+        EXPECT_FALSE(toolbar->IsButtonEnabled(id)) << id;
+    // The position trackbar stands for no song yet.
+    EXPECT_FALSE(IsWindowEnabled(Bands(w)[0]));
+
+    NMCUSTOMDRAW draw{};
+    draw.hdr.hwndFrom = Bands(w)[3];
+    draw.hdr.idFrom = IDC_TRACKBAR;
+    draw.hdr.code = NM_CUSTOMDRAW;
+    draw.dwDrawStage = CDDS_PREPAINT;
+    EXPECT_EQ(SendMessageW(w, WM_NOTIFY, IDC_TRACKBAR, reinterpret_cast<LPARAM>(&draw)),
+              CDRF_NOTIFYPOSTPAINT);
+
+    // A toolbar click reaches the main window as the button's command.
+    SendMessageW(Rebar(w), WM_COMMAND, ID_RANDOM_LIBRARY, 0);
+    EXPECT_EQ(settings.random, 2u);
+}
