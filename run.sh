@@ -4,7 +4,8 @@
 # playlists and the song cache persist between runs).
 #   With $DISPLAY set: runs on that display until the program is closed.
 #   Without a display: runs on a virtual display, saves a screenshot of the running program
-#   (path printed; TH_SCREENSHOT overrides it), then ends the program and the server.
+#   once its library is loaded (path printed; TH_SCREENSHOT overrides it), then ends the
+#   program and the server.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cd "$root"
@@ -53,7 +54,15 @@ rm -f "$display_file"
 # Wine's own desktop window gives the program a title bar even without a window manager.
 wine explorer /desktop=tunehaven,1024x700 "$exe" &
 app_pid=$!
-sleep "${TH_SCREENSHOT_DELAY:-8}"
+# The screenshot waits for the library: the version check, a download of a newer catalogue and
+# the tree's build come first.
+wait_s=${TH_SCREENSHOT_TIMEOUT:-90}
+if wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout "$wait_s"; then
+  echo "run.sh: the library is loaded"
+else
+  echo "run.sh: the library was not loaded within $wait_s s; the screenshot shows the program as it is" >&2
+fi
+sleep 1  # the last repaint after the tree's completion
 shot=${TH_SCREENSHOT:-$root/build/tunehaven-screenshot.png}
 import -window root "$shot"
 echo "run.sh: screenshot of the running program saved to $shot"

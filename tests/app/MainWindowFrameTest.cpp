@@ -201,6 +201,20 @@ TEST_F(MainWindowFrameTest, TransportButtonsStartDisabledAndTrackbarsGetTheirFra
     EXPECT_EQ(SendMessageW(w, WM_NOTIFY, IDC_TRACKBAR, reinterpret_cast<LPARAM>(&draw)),
               CDRF_NOTIFYPOSTPAINT);
 
+    // A focused trackbar draws a dotted focus rectangle over its edge, which the frame covers.
+    HWND volume = Bands(w)[3];
+    SetFocus(volume);
+    RedrawWindow(volume, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC dc = GetDC(volume);
+    RECT client{};
+    GetClientRect(volume, &client);
+    const COLORREF face = GetNearestColor(dc, GetSysColor(COLOR_BTNFACE));
+    for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(GetPixel(dc, x, 0), face) << x;
+        EXPECT_EQ(GetPixel(dc, x, client.bottom - 1), face) << x;
+    }
+    ReleaseDC(volume, dc);
+
     // A toolbar click reaches the main window as the button's command.
     SendMessageW(Rebar(w), WM_COMMAND, ID_RANDOM_LIBRARY, 0);
     EXPECT_EQ(settings.random, 2u);
