@@ -1,9 +1,12 @@
 #include "app/Globals.h"
 
+#include "playlists/Playlists.h"
+
 #include <shlobj.h>
 
 HINSTANCE hInstance = nullptr;
 HWND mainWindow = nullptr;
+CPlaylists playlists;
 std::wstring dataFolder;
 std::wstring cacheFolder;
 std::wstring libraryPath;

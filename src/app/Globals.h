@@ -5,10 +5,14 @@
 
 #include <string>
 
+class CPlaylists;
+
 // The module instance handle given to the entry point.
 extern HINSTANCE hInstance;
 // The main window (0 until it exists, and again after it is destroyed).
 extern HWND mainWindow;
+// The set of user playlists: exists before the main window and outlives it.
+extern CPlaylists playlists;
 
 // The per-user data folder: "<application data>\tunehaven\". Empty when the application-data
 // folder could not be determined; every file operation must then refuse to act (see

@@ -6,7 +6,9 @@
 #include "library/Library.h"
 #include "net/Cache.h"
 #include "net/Net.h"
+#include "playback/Output.h"
 #include "playlists/Playlist.h"
+#include "playlists/Playlists.h"
 #include "ui/frame/WndRebar.h"
 #include "ui/frame/WndSplit.h"
 #include "ui/frame/WndStatus.h"
@@ -160,6 +162,11 @@ bool CMainWindow::CreateObjects() {
     ticker_.Start(window_);
     net_ = std::make_unique<CNet>(window_, status_.get(), &settings.server, cacheFolder);
     net_->CheckVersion();
+    // The engine comes last: it opens the output device at once, and a device that cannot be
+    // opened leaves a window that simply plays nothing.
+    output_ = std::make_unique<COutput>(library_.get(), net_.get(), window_, cacheFolder, &settings.flags,
+                                        &settings.volume, &settings.panning, &settings.random, status_.get());
+    output_->Initialise(&settings.device, &settings.freq);
     return true;
 }
 
@@ -260,6 +267,23 @@ LRESULT CMainWindow::OnTick() {
     // A tick that was on its way while the window closed is dropped once the objects are gone.
     if (!objectsAlive_) return 1;
     ++ticksHandled_;
+    int songId = 0, serial = 0;
+    float seconds = 0;
+    bool active = output_->GetPosition(songId, serial, seconds);
+    if (serial != nowSerial_) {
+        nowSerial_ = serial;
+        nowSongId_ = songId;
+        const CSong* song = library_->GetSong(songId);
+        nowLength_ = song ? song->PlayLength() : 0.0f;
+        UpdateTitle();
+        UpdatePositionRange(nowSongId_);
+        isActive_ = active;
+        UpdateControls();
+        // The stream ended on a song still being downloaded: the engine waits for it.
+        if (output_->IsWaiting()) output_->PlayNext();
+    }
+    status_->SetTime(unsigned(std::max(seconds, 0.0f)), unsigned(std::max(nowLength_, 0.0f)));
+    if (!isSeeking_) positionBar_->SetSeconds(seconds);
     return 1;
 }
 
@@ -299,6 +323,7 @@ void CMainWindow::DestroyObjects() {
     volumeBar_.reset();
     panBar_.reset();
     rebar_.reset();
+    output_.reset();
     net_.reset();
     CPlaylist::SetLibrary(nullptr);
     library_.reset();
@@ -334,6 +359,7 @@ LRESULT CMainWindow::OnNetFailed(WPARAM request) {
 // The written file joins the song cache; a file name that would lead out of the cache folder
 // was never downloaded and is not handed on.
 void CMainWindow::OnSongArrived(int songId) {
+    if (!output_->IsPlaying() && !output_->IsPaused() && output_->IsWaiting()) output_->PlayNext();
     const CSong* song = library_->GetSong(songId);
     if (!song) return;
     std::wstring path = CCache::SongPath(cacheFolder, song->file);
@@ -364,11 +390,23 @@ LRESULT CMainWindow::OnCommand(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 // Play, pause, stop, previous, next and the random-play modes.
-bool CMainWindow::OnTransportCommand(UINT id, LPARAM) {
+bool CMainWindow::OnTransportCommand(UINT id, LPARAM lp) {
     switch (id) {
+    case ID_PLAY:
+        // The list's Enter key (lParam 1) always starts its focused row.
+        if (isActive_ && lp == 0) TogglePauseCommand();
+        else PlayFocused();
+        return true;
+    case ID_STOP:            output_->Stop(); return true;
+    case ID_PREVIOUS:        PreviousCommand(); return true;
+    case ID_NEXT:            NextCommand(); return true;
     case ID_RANDOM_OFF:      SetRandomMode(0); return true;
     case ID_RANDOM_PLAYLIST: SetRandomMode(1); return true;
     case ID_RANDOM_LIBRARY:  SetRandomMode(2); return true;
+    }
+    if (id >= ID_FAVOURITE_FIRST && id <= ID_PLAYLIST_ENTRY_LAST) {
+        PlayMenuEntry(id);
+        return true;
     }
     return false;
 }
@@ -411,7 +449,12 @@ bool CMainWindow::OnOptionCommand(UINT id) {
 }
 
 // Commands of the song list and the tree: favourites, new playlists, removed entries.
-bool CMainWindow::OnListCommand(UINT, LPARAM) { return false; }
+bool CMainWindow::OnListCommand(UINT id, LPARAM lp) {
+    switch (id) {
+    case ID_ENTRY_REMOVING: OnEntryRemoving(ShownPlaylist(), int(lp)); return true;
+    }
+    return false;
+}
 
 // Show, hide and quit (the tray menu), and the About box.
 bool CMainWindow::OnWindowCommand(UINT id) {
@@ -471,30 +514,14 @@ void CMainWindow::ReadVolume() {
     DWORD volume = static_cast<DWORD>(volumeBar_->GetPosition());
     if (volume == settings.volume) return;
     settings.volume = volume;
+    output_->ApplyVolume();
 }
 
 void CMainWindow::ReadPanning() {
     int panning = panBar_->GetPosition();
     if (panning == settings.panning) return;
     settings.panning = panning;
-}
-
-// ---- Transport -----------------------------------------------------------------------------
-
-void CMainWindow::SeekTo(float) {}
-
-// Stopped, with no song list, nothing can be played: only random play over the whole library
-// gives Previous and Next something to do.
-void CMainWindow::UpdateControls() {
-    if (!toolbar_) return;
-    const bool anywhere = settings.random == 2;
-    const int focusedRow = -1, rowCount = 0;
-    toolbar_->SetPlayImage(0);
-    toolbar_->EnableButton(ID_PLAY, focusedRow >= 0);
-    toolbar_->EnableButton(ID_STOP, false);
-    toolbar_->EnableButton(ID_PREVIOUS, anywhere || focusedRow > 0);
-    toolbar_->EnableButton(ID_NEXT, anywhere || focusedRow != rowCount - 1);
-    toolbar_->EnableButton(ID_ADD_FAVOURITES, false);
+    output_->ApplyPanSeparation();
 }
 
 // The position trackbar stands for the audible song, or, with none, for the song the list's
@@ -509,20 +536,22 @@ void CMainWindow::UpdatePositionRange(int songId) {
 void CMainWindow::SetRandomMode(DWORD mode) {
     if (mode == settings.random) return;
     settings.random = mode;
+    if (isActive_) output_->RecomputeNext();
     OptionsChanged();
     if (libraryStateSeen_) UpdateControls();
 }
 
 // flags = (flags AND keep) OR add. Music flags go to the loaded song at once.
 void CMainWindow::SetFlags(DWORD keep, DWORD add, bool musicFlags) {
-    (void)musicFlags;
     settings.flags = (settings.flags & keep) | add;
+    if (musicFlags) output_->ApplyFlags();
     OptionsChanged();
 }
 
 // The menus offer 0 to 100 %; the ids above 90 would mean more than full volume.
 void CMainWindow::SetVolume(DWORD volume) {
     settings.volume = std::min<DWORD>(volume, 100);
+    output_->ApplyVolume();
     if (volumeBar_) volumeBar_->SetPosition(static_cast<int>(settings.volume));
 }
 
@@ -536,8 +565,140 @@ void CMainWindow::SetCacheSize(DWORD index) {
 // The output device or rate: the output is opened anew with it.
 void CMainWindow::SetOutput(DWORD* field, DWORD value) {
     *field = value;
+    output_->Initialise(&settings.device, &settings.freq);
     OptionsChanged();
 }
 
 // The check marks of the option menus follow the settings.
 void CMainWindow::OptionsChanged() {}
+
+// ---- Transport -----------------------------------------------------------------------------
+
+// The list is not part of the window yet: nothing is shown and no row has the focus.
+CPlaylist* CMainWindow::ShownPlaylist() const { return nullptr; }
+
+int CMainWindow::FocusedRow() const { return -1; }
+
+TransportButtons CMainWindow::DecideButtons(int focusedRow, int rowCount) const {
+    TransportButtons b;
+    b.pauseImage = output_ && output_->IsPlaying();
+    const DWORD random = settings.random;
+    if (isActive_) {
+        CPlaylist* playlist = output_->GetPlaylist();
+        b.play = b.stop = b.previous = true;
+        b.next = random == 2 || (random == 1 && playlist) ||
+                 (playlist && playlist->GetLastSerial() != nowSerial_);
+        b.favourites = true;
+    } else {
+        b.play = focusedRow >= 0;
+        b.previous = random == 2 || focusedRow > 0;
+        b.next = random == 2 || focusedRow != rowCount - 1;
+    }
+    return b;
+}
+
+// The decisions stay here; the toolbar and the tray menu only show them.
+void CMainWindow::UpdateControls() {
+    CPlaylist* shown = ShownPlaylist();
+    buttons_ = DecideButtons(FocusedRow(), shown ? shown->GetCount() : 0);
+    ShowButtons();
+}
+
+void CMainWindow::ShowButtons() {
+    if (!toolbar_) return;
+    toolbar_->SetPlayImage(buttons_.pauseImage ? 1 : 0);
+    toolbar_->EnableButton(ID_PLAY, buttons_.play);
+    toolbar_->EnableButton(ID_STOP, buttons_.stop);
+    toolbar_->EnableButton(ID_PREVIOUS, buttons_.previous);
+    toolbar_->EnableButton(ID_NEXT, buttons_.next);
+    toolbar_->EnableButton(ID_ADD_FAVOURITES, buttons_.favourites);
+}
+
+bool CMainWindow::PlayRow(CPlaylist* playlist, int row, float seconds) {
+    return output_ && output_->PlayEntry(playlist, row, seconds);
+}
+
+void CMainWindow::PlayFocused() { PlayRow(ShownPlaylist(), FocusedRow(), 0); }
+
+void CMainWindow::TogglePauseCommand() {
+    output_->TogglePause();
+    UpdateControls();
+}
+
+// Moving the position while stopped starts the focused song at that point.
+void CMainWindow::SeekTo(float seconds) {
+    if (isActive_) {
+        output_->Restart(seconds);
+        UpdateControls();
+    } else {
+        PlayRow(ShownPlaylist(), FocusedRow(), seconds);
+    }
+}
+
+void CMainWindow::NextCommand() {
+    if (!isActive_) {
+        MoveSelection(1);
+        return;
+    }
+    output_->PlayNext();
+    SelectAudibleRow();
+}
+
+// Early in a song Previous goes back to the song before; later it starts the song again.
+void CMainWindow::PreviousCommand() {
+    if (!isActive_) {
+        MoveSelection(-1);
+        return;
+    }
+    int songId = 0, serial = 0;
+    float seconds = 0;
+    output_->GetPosition(songId, serial, seconds);
+    if (seconds > 2.0f || output_->GetPrevious(false) == 0) {
+        SeekTo(0);
+        return;
+    }
+    output_->PlayPrevious();
+    SelectAudibleRow();
+}
+
+// The tree shows the new song's artist in whole-library random play, and the list selects its
+// row, once both are part of the window.
+void CMainWindow::SelectAudibleRow() {}
+
+// Without an active song Next and Previous only move the list's selection.
+void CMainWindow::MoveSelection(int) {}
+
+// The tray menu's favourites and playlist entries. The favourites come from the tree.
+void CMainWindow::PlayMenuEntry(UINT id) {
+    if (id < ID_PLAYLIST_ENTRY_FIRST) return;
+    const UINT index = id - ID_PLAYLIST_ENTRY_FIRST;
+    CPlaylist* playlist = playlists.GetByIndex(int(index / PLAYLIST_MENU_ENTRIES));
+    if (playlist) PlayRow(playlist, int(index % PLAYLIST_MENU_ENTRIES), 0);
+}
+
+void CMainWindow::OnEntryRemoving(CPlaylist* shown, int row) {
+    if (!shown) return;
+    const int serial = shown->GetSerialAt(row);
+    if (shown->GetKind() == CPlaylist::kFavourites) cache_->Unprotect(shown->GetIdAt(row));
+    if (!isActive_ || settings.random == 2 || serial == 0) return;
+    if (output_->GetPrevious(false) == serial) {
+        output_->SetPrevious(shown->GetIdAt(row - 1), shown->GetSerialAt(row - 1));
+        UpdateControls();
+    }
+    if (output_->GetNext(false) == serial) {
+        output_->SetNext(shown->GetIdAt(row + 1), shown->GetSerialAt(row + 1));
+        int next = output_->GetNext(true);
+        if (next != 0 && !output_->IsCached(next)) output_->RequestSong(next);
+        UpdateControls();
+    }
+}
+
+// Deleting the playlist being played in order lets the audible song end with nothing after it.
+void CMainWindow::OnPlaylistDeleted(CPlaylist* playlist) {
+    if (!output_ || !playlist) return;
+    if (playlist == output_->GetPlaylist()) {
+        output_->SetPlaylist(nullptr);
+        if (isActive_ && settings.random != 2) output_->SelectNext(0);
+    }
+    UpdateControls();
+}

@@ -12,6 +12,8 @@
 class CCache;
 class CLibrary;
 class CNet;
+class COutput;
+class CPlaylist;
 class CWndRebar;
 class CWndSplit;
 class CWndStatus;
@@ -35,6 +37,17 @@ std::wstring SongTitle(const std::wstring& artist, const std::wstring& title);
 // Enlarges a rectangle being dragged at `edge` (a WMSZ_ value) to the minimum size, moving the
 // dragged side(s) only.
 void ApplyMinimumSize(UINT edge, RECT* rect);
+
+// What the transport buttons show: the play button's image and which of Play, Stop, Previous,
+// Next and Add to favourites are enabled. The toolbar and the tray menu show these states.
+struct TransportButtons {
+    bool pauseImage = false;  // the play button shows the pause image (a song is playing)
+    bool play = false;
+    bool stop = false;
+    bool previous = false;
+    bool next = false;
+    bool favourites = false;
+};
 
 class CMainWindow {
 public:
@@ -65,6 +78,21 @@ public:
     CWndToolbar* GetToolbar() const { return toolbar_.get(); }
     CWndTrackbar* GetPositionBar() const { return positionBar_.get(); }
     CWndSplit* GetSplit() const { return split_.get(); }
+    // The transport buttons' states as last decided by UpdateControls.
+    const TransportButtons& Buttons() const { return buttons_; }
+    // The objects the window owns (null before WM_CREATE and after WM_CLOSE).
+    CLibrary* GetLibrary() const { return library_.get(); }
+    COutput* GetOutput() const { return output_.get(); }
+
+    // Playback of one playlist row: the engine plays `playlist` from `row` (-1: nothing) at
+    // `seconds`. Play, seeking while stopped and the list's double click come here with the
+    // shown playlist and its focused row.
+    bool PlayRow(CPlaylist* playlist, int row, float seconds);
+    // The song list is about to remove `row` of `shown`, the playlist it shows: the engine's
+    // previous and next entries move off it.
+    void OnEntryRemoving(CPlaylist* shown, int row);
+    // A tree item's playlist is about to be destroyed: the engine stops following it.
+    void OnPlaylistDeleted(CPlaylist* playlist);
 
 private:
     explicit CMainWindow(HWND window);
@@ -119,10 +147,22 @@ private:
     void ReadVolume();
     void ReadPanning();
 
-    // The transport buttons and the position trackbar follow the playback state.
+    // Transport.
     void UpdateControls();
-    void UpdatePositionRange(int songId);
+    void ShowButtons();
+    TransportButtons DecideButtons(int focusedRow, int rowCount) const;
+    void PlayFocused();
+    void TogglePauseCommand();
     void SeekTo(float seconds);
+    void NextCommand();
+    void PreviousCommand();
+    void SelectAudibleRow();
+    void MoveSelection(int step);
+    void PlayMenuEntry(UINT id);
+    // The list's shown playlist and focused row (null and -1 while there is no list).
+    CPlaylist* ShownPlaylist() const;
+    int FocusedRow() const;
+    void UpdatePositionRange(int songId);
 
     // Option commands that change settings.
     void SetRandomMode(DWORD mode);
@@ -144,6 +184,7 @@ private:
     std::unique_ptr<CWndToolbar> toolbar_;
     std::unique_ptr<CWndSplit> split_;
     std::unique_ptr<CNet> net_;
+    std::unique_ptr<COutput> output_;
     CTicker ticker_;
     bool objectsAlive_ = false;  // between WM_CREATE and the destruction in WM_CLOSE
     bool closing_ = false;
@@ -159,4 +200,5 @@ private:
     bool isActive_ = false;      // a song is playing or paused
     bool isSeeking_ = false;     // the user drags the position trackbar's thumb
     bool libraryStateSeen_ = false;
+    TransportButtons buttons_;
 };

@@ -1,0 +1,218 @@
+// Playback through the main window's commands: a playlist of the playlist set played from the
+// tray menu's entries, the transport commands, and the tick that follows the engine.
+
+#include "PlaybackTestSupport.h"
+#include "NetTestSupport.h"
+
+#include "app/Globals.h"
+#include "app/Ids.h"
+#include "app/MainWindow.h"
+#include "playlists/Playlists.h"
+
+using namespace playtest;
+
+namespace {
+
+std::wstring TitleOf(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+class PlaybackHub : public ::testing::Test {
+protected:
+    void SetUp() override { th::StartWithEmptySettings(); }
+    void TearDown() override {
+        main.reset();
+        playlists.Remove(kName);
+        th::StartWithEmptySettings();
+    }
+    // Opens the main window over a catalogue of `count` songs of `seconds` each, all in the
+    // cache, and puts a playlist of them into the playlist set.
+    void Open(int count, float seconds, bool cached = true) {
+        main = std::make_unique<th::TestMainWindow>();
+        ASSERT_TRUE(main->IsOpen());
+        hub = CMainWindow::FromHandle(main->Handle());
+        ASSERT_NE(hub, nullptr);
+        int rows = int(seconds / ModuleSeconds(1, 31, 32)) + 1;
+        std::vector<Song> list;
+        for (int i = 0; i < count; i++) {
+            Song s{L"Tester\\song" + std::to_wstring(i) + L".mod", Module(rows, i, false, 0, 1, 31, 32), 1, 31,
+                   seconds, 0.0f, seconds - 0.5f};
+            if (cached) {
+                ASSERT_TRUE(WriteSongFile(cacheFolder + s.file, s.image));
+            }
+            list.push_back(s);
+        }
+        ASSERT_TRUE(WriteCatalogue(libraryPath, list));
+        ASSERT_TRUE(hub->GetLibrary()->Reload(0));
+        std::vector<int> ids;
+        for (int i = 1; i <= count; i++) ids.push_back(i);
+        playlist = PlaylistOf(ids);
+        playlists.Add(kName, playlist.get());
+    }
+    void Command(UINT id, LPARAM lp = 0) { SendMessageW(main->Handle(), WM_COMMAND, id, lp); }
+    // The tray menu's command for entry n of the first playlist.
+    static UINT Entry(int n) { return ID_PLAYLIST_ENTRY_FIRST + UINT(n); }
+    bool TitleBecomes(const std::wstring& title) {
+        return WaitFor([&] { return TitleOf(main->Handle()) == title; });
+    }
+    float Seconds() {
+        int id = 0, serial = 0;
+        float seconds = 0;
+        hub->GetOutput()->GetPosition(id, serial, seconds);
+        return seconds;
+    }
+
+    static constexpr const wchar_t* kName = L"Engine test";
+    std::unique_ptr<th::TestMainWindow> main;
+    CMainWindow* hub = nullptr;
+    std::unique_ptr<CPlaylist> playlist;
+};
+
+}  // namespace
+
+TEST_F(PlaybackHub, TrayEntryPlaysAndTheTransportCommandsControlIt) {
+    Open(3, 4.0f);
+    EXPECT_EQ(TitleOf(main->Handle()), L"tunehaven 0.2");
+    Command(Entry(1));
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
+    COutput* output = hub->GetOutput();
+    EXPECT_TRUE(output->IsPlaying());
+    EXPECT_TRUE(hub->Buttons().pauseImage);
+    EXPECT_TRUE(hub->Buttons().stop);
+    EXPECT_TRUE(hub->Buttons().next);
+
+    Command(ID_PLAY);
+    EXPECT_TRUE(output->IsPaused());
+    EXPECT_FALSE(hub->Buttons().pauseImage);
+    Command(ID_PLAY);
+    EXPECT_TRUE(output->IsPlaying());
+
+    Command(ID_NEXT);
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 3"));
+    EXPECT_FALSE(hub->Buttons().next) << "the last entry of ordered play";
+
+    Command(ID_STOP);
+    ASSERT_TRUE(TitleBecomes(L"tunehaven 0.2"));
+    EXPECT_FALSE(output->IsPlaying());
+    EXPECT_FALSE(hub->Buttons().stop);
+
+    // An entry or a playlist the set does not have plays nothing.
+    Command(Entry(7));
+    Command(Entry(int(PLAYLIST_MENU_ENTRIES)));
+    th::PumpFor(300);
+    EXPECT_EQ(TitleOf(main->Handle()), L"tunehaven 0.2");
+}
+
+TEST_F(PlaybackHub, PreviousGoesBackEarlyAndRestartsLater) {
+    Open(2, 6.0f);
+    Command(Entry(1));
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
+    Command(ID_PREVIOUS);
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 1"));
+    // Song 1 has no previous entry: Previous starts it again.
+    ASSERT_TRUE(WaitFor([&] { return Seconds() > 0.5f; }));
+    Command(ID_PREVIOUS);
+    EXPECT_LT(Seconds(), 0.3f);
+    Command(ID_NEXT);
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
+    ASSERT_TRUE(WaitFor([&] { return Seconds() > 2.2f; }));
+    Command(ID_PREVIOUS);
+    th::PumpFor(300);
+    EXPECT_EQ(TitleOf(main->Handle()), L"Tester - Song 2") << "after 2 s the song starts again";
+    EXPECT_LT(Seconds(), 1.0f);
+}
+
+TEST_F(PlaybackHub, RateAndDeviceCommandsReopenTheOutputAndGoOn) {
+    Open(1, 8.0f);
+    Command(Entry(0));
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 1"));
+    ASSERT_TRUE(WaitFor([&] { return Seconds() > 1.0f; }));
+    float before = Seconds();
+    Command(ID_RATE_FIRST + 3);
+    EXPECT_EQ(settings.freq, 3u);
+    EXPECT_EQ(hub->GetOutput()->GetRate(), 96000u);
+    EXPECT_TRUE(hub->GetOutput()->IsPlaying());
+    EXPECT_NEAR(Seconds(), before, 0.3f);
+    // A device past the last one: the default device at 48000 Hz, kept in the settings.
+    Command(ID_DEVICE_FIRST + 300);
+    EXPECT_EQ(settings.device, 0u);
+    EXPECT_EQ(settings.freq, 2u);
+    EXPECT_EQ(hub->GetOutput()->GetRate(), 48000u);
+    EXPECT_TRUE(hub->GetOutput()->IsPlaying());
+    EXPECT_EQ(TitleOf(main->Handle()), L"Tester - Song 1");
+}
+
+TEST_F(PlaybackHub, OptionCommandsReachThePlayingSong) {
+    Open(1, 4.0f);
+    Command(Entry(0));
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 1"));
+    Command(ID_VOLUME_FIRST + 5);
+    EXPECT_EQ(settings.volume, 50u);
+    Command(ID_SURROUND_MODE2);
+    Command(ID_INTERP_SINC);
+    EXPECT_EQ(settings.flags & FLAG_MUSIC_MASK, FLAG_SURROUND2 | FLAG_SINCINTER | (settings.flags & FLAG_RAMPS));
+    Command(ID_RANDOM_LIBRARY);
+    int next = hub->GetOutput()->GetNext(true);
+    EXPECT_EQ(next, 1) << "the library's one song";
+    EXPECT_TRUE(hub->GetOutput()->IsPlaying());
+}
+
+TEST_F(PlaybackHub, RemovingTheNextEntryMovesNextToTheOneAfter) {
+    Open(4, 4.0f);
+    Command(Entry(0));
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 1"));
+    COutput* output = hub->GetOutput();
+    ASSERT_EQ(output->GetNext(false), playlist->GetSerialAt(1));
+    hub->OnEntryRemoving(playlist.get(), 1);
+    playlist->RemoveAt(1);
+    EXPECT_EQ(output->GetNext(false), playlist->GetSerialAt(1));
+    EXPECT_EQ(output->GetNext(true), 3);
+
+    // The playlist goes: the audible song plays to its end and nothing follows.
+    hub->OnPlaylistDeleted(playlist.get());
+    EXPECT_EQ(output->GetPlaylist(), nullptr);
+    EXPECT_EQ(output->GetNext(true), 0);
+    EXPECT_TRUE(output->IsPlaying());
+}
+
+// The song is not in the cache: the engine asks the server for it, waits, and plays it once
+// the download has arrived; the song after it is fetched while it plays.
+TEST_F(PlaybackHub, MissingSongIsDownloadedAndThenPlays) {
+    std::wstring url = nettest::ServerUrl();
+    ASSERT_FALSE(url.empty()) << "the suite's library servers are not running";
+    ASSERT_TRUE(th::WriteSettingString(L"server", url));
+    main = std::make_unique<th::TestMainWindow>();
+    hub = CMainWindow::FromHandle(main->Handle());
+    ASSERT_NE(hub, nullptr);
+    // The window fetches the server's catalogue as it opens.
+    std::wstring served = nettest::ServedLibrary() + L"Library.xml";
+    const std::string wanted = th::ReadFileBytes(served);
+    ASSERT_FALSE(wanted.empty());
+    ASSERT_TRUE(WaitFor([&] { return th::ReadFileBytes(libraryPath) == wanted; }, 30000));
+    th::PumpFor(300);
+    CLibrary* library = hub->GetLibrary();
+    ASSERT_TRUE(library->Reload(0));
+    ASSERT_GE(library->GetCount(), 2);
+    int first = 0, second = 0;
+    for (int id = 1; id <= library->GetCount(); id++) {
+        const std::wstring& title = library->GetSong(id)->displayTitle;
+        if (title == L"First") first = id;
+        if (title == L"Third") second = id;
+    }
+    ASSERT_NE(first, 0);
+    ASSERT_NE(second, 0);
+    playlist = PlaylistOf({first, second});
+    playlists.Add(kName, playlist.get());
+    COutput* output = hub->GetOutput();
+    EXPECT_FALSE(output->IsCached(first));
+
+    Command(Entry(0));
+    EXPECT_TRUE(output->IsWaiting());
+    EXPECT_FALSE(output->IsPlaying());
+    const CSong* song = library->GetSong(first);
+    ASSERT_TRUE(TitleBecomes(song->displayArtist + L" - First"));
+    EXPECT_TRUE(output->IsCached(first));
+    EXPECT_TRUE(WaitFor([&] { return output->IsCached(second); }, 30000)) << "the next song is fetched ahead";
+}
