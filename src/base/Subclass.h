@@ -9,7 +9,8 @@
 // destroyed is left alone.
 //
 // One wrapper may subclass several controls (a list view and its header) with one CSubclass
-// each: the hook itself is found through a window property, the wrapper through the user data.
+// each: the hook itself is found through a table of the process, the wrapper through the user
+// data.
 
 #include <windows.h>
 
