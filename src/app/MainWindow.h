@@ -3,6 +3,7 @@
 // notifications, ticks and worker-thread messages become actions.
 
 #include "app/Ticker.h"
+#include "base/Handle.h"
 
 #include <windows.h>
 
@@ -11,11 +12,13 @@
 
 class CCache;
 class CLibrary;
+class CLibrarySearch;
 class CNet;
 class COutput;
 class CPlaylist;
 class CWndRebar;
 class CWndSplit;
+class CWndSearchBox;
 class CWndStatus;
 class CWndToolbar;
 class CWndTrackbar;
@@ -70,6 +73,10 @@ public:
 
     // Sets the title from the audible song, or the idle title when nothing plays.
     void UpdateTitle();
+
+    // The program's keyboard shortcuts (Ctrl+F), wherever the focus is in the window: true when
+    // msg was one and has been handled. The message loop asks before translating a key.
+    bool TranslateShortcut(MSG* msg);
 
     // Number of ticks handled since the window was created.
     int TicksHandled() const { return ticksHandled_; }
@@ -138,6 +145,13 @@ private:
     // or an accelerator's); none is acted on yet.
     void OnControlCommand(UINT id, UINT code, HWND control);
 
+    // Find in the library: the find box's commands, the pause after a change of its text, and
+    // the search with what it shows.
+    bool OnFindCommand(UINT id);
+    void OnSearchTextChanged();
+    LRESULT OnTimer(WPARAM id);
+    void RunSearch();
+
     // Notifications, routed by the id of the control that sends them.
     LRESULT OnNotify(NMHDR* header);
 
@@ -185,6 +199,9 @@ private:
     std::unique_ptr<CWndSplit> split_;
     std::unique_ptr<CNet> net_;
     std::unique_ptr<COutput> output_;
+    std::unique_ptr<CLibrarySearch> search_;
+    std::unique_ptr<CWndSearchBox> searchBox_;
+    AcceleratorHandle shortcuts_;
     CTicker ticker_;
     bool objectsAlive_ = false;  // between WM_CREATE and the destruction in WM_CLOSE
     bool closing_ = false;
@@ -201,4 +218,7 @@ private:
     bool isSeeking_ = false;     // the user drags the position trackbar's thumb
     bool libraryStateSeen_ = false;
     TransportButtons buttons_;
+
+    // A search was asked for while the tree was not ready; it runs when the tree is.
+    bool searchWaiting_ = false;
 };

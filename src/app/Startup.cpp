@@ -37,6 +37,10 @@ int RunMessageLoop() {
         BOOL r = GetMessageW(&msg, nullptr, 0, 0);
         if (r == 0) return static_cast<int>(msg.wParam);
         if (r == -1) continue;
+        if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+            CMainWindow* main = CMainWindow::FromHandle(mainWindow);
+            if (main && main->TranslateShortcut(&msg)) continue;
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -31,6 +31,7 @@ using ThreadHandle = Handle<HANDLE, &CloseHandle>;
 using KeyHandle = Handle<HKEY, &RegCloseKey>;
 using FontHandle = Handle<HFONT, &DeleteObject>;
 using MenuHandle = Handle<HMENU, &DestroyMenu>;
+using AcceleratorHandle = Handle<HACCEL, &DestroyAcceleratorTable>;
 using ModuleHandle = Handle<HMODULE, &FreeLibrary>;
 using BitmapHandle = Handle<HBITMAP, &DeleteObject>;
 using BrushHandle = Handle<HBRUSH, &DeleteObject>;

@@ -22,7 +22,7 @@ protected:
     void TearDown() override { th::StartWithEmptySettings(); }
 
     static HWND Rebar(HWND main) { return GetDlgItem(main, IDC_REBAR); }
-    // The children of the rebar's bands, left to right: position, toolbar, pan, volume.
+    // The children of the rebar's bands, left to right: position, toolbar, pan, volume, find.
     static std::vector<HWND> Bands(HWND main) {
         std::vector<HWND> children;
         HWND rebar = Rebar(main);
@@ -96,11 +96,12 @@ TEST_F(MainWindowFrameTest, TheFrameIsLaidOutEdgeToEdgeAtEverySize) {
     th::TestMainWindow main;
     HWND w = main.Handle();
     std::vector<HWND> bands = Bands(w);
-    ASSERT_EQ(bands.size(), 4u);
+    ASSERT_EQ(bands.size(), 5u);
     EXPECT_EQ(GetDlgCtrlID(bands[0]), IDC_TRACKBAR);
     EXPECT_EQ(GetDlgCtrlID(bands[1]), IDC_TOOLBAR);
     EXPECT_EQ(GetDlgCtrlID(bands[2]), IDC_TRACKBAR);
     EXPECT_EQ(GetDlgCtrlID(bands[3]), IDC_TRACKBAR);
+    EXPECT_EQ(GetDlgCtrlID(bands[4]), IDC_SEARCHBOX);
     EXPECT_EQ(CMainWindow::FromHandle(w)->GetSplit()->GetLeftPaneWidth(), 240);
     ExpectTidyLayout(w);
     EXPECT_TRUE(th::SaveWindowScreenshot(w, th::ScreenshotPath(L"main-stopped-640x480")));
@@ -218,4 +219,24 @@ TEST_F(MainWindowFrameTest, TransportButtonsStartDisabledAndTrackbarsGetTheirFra
     // A toolbar click reaches the main window as the button's command.
     SendMessageW(Rebar(w), WM_COMMAND, ID_RANDOM_LIBRARY, 0);
     EXPECT_EQ(settings.random, 2u);
+}
+
+TEST_F(MainWindowFrameTest, ControlFMovesTheFocusToTheFindBox) {
+    th::TestMainWindow main;
+    HWND w = main.Handle();
+    HWND box = Bands(w).back();
+    ASSERT_EQ(GetDlgCtrlID(box), IDC_SEARCHBOX);
+    SetFocus(w);
+    MSG plainF{w, WM_KEYDOWN, 'F', 1, 0, {}};
+    EXPECT_FALSE(CMainWindow::FromHandle(w)->TranslateShortcut(&plainF));
+
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    MSG controlF{w, WM_KEYDOWN, 'F', 1, 0, {}};
+    EXPECT_TRUE(CMainWindow::FromHandle(w)->TranslateShortcut(&controlF));
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(box, GetFocus());
 }
