@@ -3,8 +3,8 @@
 // queries name the marker alone, three-word queries add two syllables that most songs contain
 // (so that nearly every song has to be checked against all three words). Each query is timed
 // afresh (as after a pause in typing that follows a deleted word), narrowed (as while typing
-// on), and with the list filled the way the song list shows an artist's songs: sorted by
-// artist, one row per song with the file name, size and duration.
+// on), and with the song list showing them as it shows an artist's songs (sorted by artist,
+// one row per song with the file name, size and duration), painted.
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -17,10 +17,13 @@
 #include <vector>
 
 #include "BenchCatalogue.h"
+#include "ListHost.h"
 #include "TestSupport.h"
+#include "app/Settings.h"
 #include "library/Library.h"
 #include "playlists/LibrarySearch.h"
 #include "playlists/Playlist.h"
+#include "playlists/Playlists.h"
 
 namespace {
 
@@ -66,64 +69,6 @@ Figure Summary(std::vector<double> v) {
     return {v.front(), v[v.size() / 2]};
 }
 
-// A list view with the columns of the artist layout, filled as the song list fills it.
-class CBenchList {
-public:
-    explicit CBenchList(const CLibrary& library) : library_(library) {
-        window_ = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | LVS_REPORT |
-                                  LVS_SHOWSELALWAYS, 0, 0, 800, 600, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, 0x10430);
-        const wchar_t* names[] = {L"", L"Filename", L"Size", L"Duration"};
-        for (int c = 0; c < 4; ++c) {
-            LVCOLUMNW column{};
-            column.mask = LVCF_WIDTH | LVCF_SUBITEM | LVCF_TEXT;
-            column.cx = c == 0 ? 0 : 100;
-            column.iSubItem = c;
-            column.pszText = const_cast<wchar_t*>(names[c]);
-            SendMessageW(window_, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
-        }
-    }
-    ~CBenchList() { DestroyWindow(window_); }
-
-    void Show(CPlaylist& playlist) {
-        playlist.Sort(CPlaylist::kArtistColumn, false);
-        SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
-        SendMessageW(window_, LVM_DELETEALLITEMS, 0, 0);
-        for (int i = 0, serial; (serial = playlist.GetSerialAt(i)) != 0; ++i) {
-            LVITEMW item{};
-            item.mask = LVIF_PARAM;
-            item.iItem = i;
-            item.lParam = serial;
-            int row = static_cast<int>(SendMessageW(window_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-            const CSong* song = library_.GetSong(playlist.GetIdAt(i));
-            if (row < 0 || !song) continue;
-            wchar_t text[32];
-            SetCell(row, 0, song->fileName.c_str());
-            SetCell(row, 1, song->fileName.c_str());
-            swprintf(text, 32, L"%.2f %ls", static_cast<float>(song->size) / 1024.0f, L"Kb");
-            SetCell(row, 2, text);
-            int s = static_cast<int>(song->PlayLength());
-            swprintf(text, 32, L"%d:%.2d", s / 60, s % 60);
-            SetCell(row, 3, text);
-        }
-        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(window_, nullptr, TRUE);
-        UpdateWindow(window_);
-    }
-
-private:
-    void SetCell(int row, int column, const wchar_t* text) {
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = const_cast<wchar_t*>(text);
-        SendMessageW(window_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    }
-
-    const CLibrary& library_;
-    HWND window_ = nullptr;
-};
-
 }  // namespace
 
 int main() {
@@ -149,7 +94,10 @@ int main() {
                 prepareMs, (afterTable - before) / 1024);
 
     CLibrarySearch search(&library);
-    CBenchList list(library);
+    CPlaylists playlists;
+    Settings fields;
+    fields.sort = CPlaylist::kArtistColumn;
+    th::ListHost host(&library, &playlists, &fields);
     std::printf("times in ms, best / median of %d runs\n", kRuns);
     std::printf("%-14s %6s %15s %13s %15s %15s\n", "query", "found", "search", "narrowed", "list fill",
                 "search+fill");
@@ -172,9 +120,11 @@ int main() {
             narrowed.push_back((th::Seconds() - start) * 1000);
 
             start = th::Seconds();
-            list.Show(*results);
+            host.List().SetPlaylist(results.get());
+            UpdateWindow(host.ListWindow());
             fill.push_back((th::Seconds() - start) * 1000);
             th::PumpFor(0);
+            host.List().SetPlaylist(nullptr);  // before the results go
         }
         std::vector<double> total(kRuns);
         for (int run = 0; run < kRuns; ++run) total[run] = fresh[run] + fill[run];
