@@ -16,6 +16,9 @@ constexpr UINT WM_APP_NET_FAILED = WM_APP + 0x2B;        // 0x802B
 constexpr UINT WM_APP_LIBRARY_READY = WM_APP + 0x52;     // 0x8052
 // Tree-building thread -> tree control, posted.
 constexpr UINT WM_APP_TREE_BUILT = WM_APP + 0x5C;        // 0x805C
+// Tree-building thread -> tree control, sent: inserts a batch of Library nodes on the control's
+// thread. wParam: number of requests; lParam: the requests (CTreeBuild::Insert array).
+constexpr UINT WM_APP_TREE_INSERT = WM_APP + 0x5D;       // 0x805D
 // Song list and tree -> main window, posted, when the shown playlist's entries changed.
 constexpr UINT WM_APP_PLAYLIST_CHANGED = WM_APP + 0x7B;  // 0x807B
 // Main window -> itself, posted after a playlist rename was accepted.

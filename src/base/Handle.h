@@ -36,3 +36,4 @@ using ModuleHandle = Handle<HMODULE, &FreeLibrary>;
 using BitmapHandle = Handle<HBITMAP, &DeleteObject>;
 using BrushHandle = Handle<HBRUSH, &DeleteObject>;
 using ImageListHandle = Handle<HIMAGELIST, &ImageList_Destroy>;
+using IconHandle = Handle<HICON, &DestroyIcon>;

@@ -106,6 +106,37 @@ float ToFloat(const wchar_t* text) {
     return static_cast<float>(negative ? -value : value);
 }
 
+// Reads a catalogue file only as far as its VERSION text.
+class CVersionReader : public CXMLReader {
+public:
+    ~CVersionReader() override = default;
+    bool Found() const { return found_; }
+    int Version() const { return version_; }
+
+protected:
+    bool OnElementStart(const wchar_t* name) override {
+        wchar_t folded[kMaxName + 1];
+        inVersion_ = FoldName(name, folded) && wcscmp(folded, L"VERSION") == 0;
+        return true;
+    }
+    bool OnElementEnd(const wchar_t*) override {
+        inVersion_ = false;
+        return true;
+    }
+    bool OnText(const wchar_t* text) override {
+        if (!inVersion_) return true;
+        version_ = ToInt(text);
+        found_ = true;
+        return false;
+    }
+    void OnSyntaxError() override {}
+
+private:
+    bool inVersion_ = false;
+    bool found_ = false;
+    int version_ = 0;
+};
+
 }  // namespace
 
 CLibrary::CLibrary(std::wstring path) : path_(std::move(path)) {}
@@ -134,14 +165,13 @@ CLibrary::Field CLibrary::Classify(const wchar_t* name) {
 }
 
 int CLibrary::GetVersion(bool reread) {
-    if (!reread) return version_;
-    versionOnly_ = true;
-    // A version read stops inside the VERSION text; what it leaves behind must not make the
-    // next read take the byte-order mark for a version.
-    currentElement_ = Field::None;
-    Open(path_.c_str(), 0);
-    currentElement_ = Field::None;
-    versionOnly_ = false;
+    // The version check may answer while the tree thread is reading the catalogue stepwise:
+    // the version is read through a reader of its own, so the open file and the parse state
+    // of that reload are never touched.
+    if (reread) {
+        CVersionReader reader;
+        if (reader.Open(path_.c_str(), 0) && reader.Found()) version_ = reader.Version();
+    }
     return version_;
 }
 
@@ -168,9 +198,7 @@ bool CLibrary::OnElementStart(const wchar_t* name) {
 
 bool CLibrary::OnElementEnd(const wchar_t* name) {
     currentElement_ = Field::None;
-    // A version-only read may run over a file whose songs come before VERSION; it must not
-    // add them (nor their totals) to the catalogue in memory.
-    if (versionOnly_ || !IsSong(name)) return true;
+    if (!IsSong(name)) return true;
     if (current_.id != GetCount() + 1) {
         version_ = 0;  // the catalogue is inconsistent; what was read stays
         return false;
@@ -184,14 +212,12 @@ bool CLibrary::OnElementEnd(const wchar_t* name) {
 bool CLibrary::OnText(const wchar_t* text) {
     switch (currentElement_) {
     case Field::None: break;
-    case Field::Version:
-        version_ = ToInt(text);
-        return !versionOnly_;
+    case Field::Version: version_ = ToInt(text); break;
     case Field::Date: date_ = ToInt64(text); break;
     case Field::Count: {
         long long count = ToInt64(text);
         // Only a hint for the array; a negative or impossible count is no hint.
-        if (!versionOnly_ && count > 0 && static_cast<uint64_t>(count) <= GetFileSize() / kMinSongBytes) {
+        if (count > 0 && static_cast<uint64_t>(count) <= GetFileSize() / kMinSongBytes) {
             try {
                 songs_.reserve(static_cast<size_t>(count));
             } catch (...) {

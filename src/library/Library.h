@@ -3,11 +3,13 @@
 // the catalogue's version, date and totals, and the random pick over all songs.
 //
 // No lock: the songs are written only by the tree-building thread during Reload and the
-// following steps, and read by everybody else only after that build has finished.
+// following steps, and read by everybody else only after that build has finished. The version
+// alone may be read afresh on the window thread while that build runs (see GetVersion).
 
 #include "library/Song.h"
 #include "library/XMLReader.h"
 
+#include <atomic>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -20,6 +22,8 @@ public:
 
     // With reread, reads the file just far enough to take its VERSION; the songs in memory
     // are left alone. Without, or when the file cannot be opened, the version in memory.
+    // The reread uses a reader of its own, so it can run while a stepwise Reload is under way
+    // without disturbing it.
     int GetVersion(bool reread);
 
     // Empties the catalogue and opens the file (see CXMLReader::Open for the budget).
@@ -53,10 +57,10 @@ private:
     };
     static Field Classify(const wchar_t* name);
 
-    int version_ = 0;
+    // Written by the reloading thread and by a version reread on the window thread.
+    std::atomic<int> version_{0};
     uint64_t totalSize_ = 0;
     float totalDuration_ = 0;
-    bool versionOnly_ = false;
     int64_t date_ = 0;
     CSong current_;
     Field currentElement_ = Field::None;

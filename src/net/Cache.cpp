@@ -107,6 +107,13 @@ void CCache::ProtectPlaylist(const CPlaylist* playlist, CLibrary* library) {
     SetEvent(startEvent_.get());
 }
 
+void CCache::ReleaseLibrary() {
+    // Lookups happen only while the cache thread holds lock_, so once it is taken here no pass
+    // is reading the catalogue, and none will until ProtectPlaylist hands it back.
+    CLockGuard lock(lock_);
+    library_ = nullptr;
+}
+
 bool CCache::IsSafeFile(const std::wstring& file) {
     if (file.empty()) return false;
     size_t start = 0;
@@ -175,6 +182,10 @@ void CCache::TakeQueues() {
         timeIndex_.emplace(static_cast<int64_t>(st.st_mtime), path);
         totalSize_ += st.st_size;
     }
+    addedFiles_.clear();
+    // Without a catalogue (it is being reloaded) the songs cannot be named yet: the requests
+    // wait for the next pass that has one.
+    if (!library_) return;
     for (int id : protectQueue_) {
         std::wstring path = FileOf(id);
         if (path.empty()) break;
@@ -185,7 +196,6 @@ void CCache::TakeQueues() {
         if (path.empty()) break;
         protectedPaths_.erase(path);
     }
-    addedFiles_.clear();
     protectQueue_.clear();
     unprotectQueue_.clear();
 }

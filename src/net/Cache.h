@@ -38,6 +38,10 @@ public:
     // Protects the files of the playlist's songs (the favourites) at the next pass and lets
     // passes begin. May be called again when the tree is rebuilt.
     void ProtectPlaylist(const CPlaylist* playlist, CLibrary* library);
+    // Stops the cache thread from looking songs up until the next ProtectPlaylist: called before
+    // the library is reloaded, so that no pass reads the catalogue while it changes. Returns
+    // once no pass is inside a lookup. Protect requests made meanwhile wait for the library.
+    void ReleaseLibrary();
 
     // True when a FILE value from the catalogue is a plain relative path that stays inside the
     // cache folder: no drive, colon or leading backslash, no "." or ".." component, no

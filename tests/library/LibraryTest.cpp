@@ -254,3 +254,24 @@ TEST(Library, NumbersWithOtherBlanksAndDigitsAreTheStandardConversions) {
     EXPECT_EQ(wcstoll(update, nullptr, 10), song->update);
     EXPECT_EQ(static_cast<float>(wcstod(length, nullptr)), song->length);
 }
+
+// The version check may answer while the tree thread reads the catalogue in steps: the reread
+// must neither end that read nor lose a song of it.
+TEST(Library, VersionRereadDuringAStepwiseReloadKeepsTheWholeCatalogue) {
+    std::wstring body = L"\r\n<VERSION>9</VERSION>";
+    for (int id = 1; id <= 2000; ++id) body += Song(id, L"<ARTIST>Ann</ARTIST><SIZE>10</SIZE>");
+    CatalogueFile file(body);
+    CLibrary library(file.Path());
+    ASSERT_TRUE(library.Reload(4096));
+    ASSERT_TRUE(library.ParseStep());
+    int steps = 1;
+    EXPECT_EQ(library.GetVersion(true), 9);
+    while (library.ParseStep()) {
+        ++steps;
+        EXPECT_EQ(library.GetVersion(true), 9);
+    }
+    EXPECT_GT(steps, 10);
+    EXPECT_EQ(library.GetCount(), 2000);
+    EXPECT_EQ(library.GetTotalSize(), 20000u);
+    EXPECT_EQ(library.GetVersion(false), 9);
+}
