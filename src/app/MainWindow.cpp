@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/AboutBox.h"
 #include "app/Globals.h"
 #include "app/Ids.h"
 #include "app/Settings.h"
@@ -107,7 +108,17 @@ CMainWindow* CMainWindow::FromHandle(HWND window) {
     return reinterpret_cast<CMainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-CMainWindow::CMainWindow(HWND window) : window_(window) {}
+CMainWindow::CMainWindow(HWND window)
+    : window_(window),
+      options_(&settings,
+               [this](int i, std::wstring& text) {
+                   return output_ ? output_->GetDeviceName(i, text)
+                                  : COptionsMenu::DefaultDeviceName(i, text);
+               },
+               [this](int i, std::wstring& text) {
+                   return output_ ? output_->GetRateName(i, text)
+                                  : COptionsMenu::DefaultRateName(i, text);
+               }) {}
 
 CMainWindow::~CMainWindow() = default;
 
@@ -145,6 +156,8 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_APP_NET_DONE:   return OnNetDone(wp, lp);
     case WM_APP_NET_FAILED: return OnNetFailed(wp);
     case WM_TIMER:          return OnTimer(wp);
+    case WM_APP_LIBRARY_READY: return OnLibraryReady(wp);
+    case WM_APP_TRAY:       return OnTrayMessage(lp);
     }
     return DefWindowProcW(window_, msg, wp, lp);
 }
@@ -237,7 +250,7 @@ void CMainWindow::StoreRestoredRect() {
 LRESULT CMainWindow::OnSize(WPARAM type, LPARAM lp) {
     if (type == SIZE_RESTORED) {
         StoreRestoredRect();
-    } else if (type == SIZE_MINIMIZED && trayIconShown_) {
+    } else if (type == SIZE_MINIMIZED && tray_.IsShown()) {
         // Minimising sends the program to the tray: no taskbar button. Without a tray icon
         // the window stays on the taskbar, where the user can get it back.
         ShowWindow(window_, SW_HIDE);
@@ -295,6 +308,8 @@ LRESULT CMainWindow::OnTick() {
     }
     status_->SetTime(unsigned(std::max(seconds, 0.0f)), unsigned(std::max(nowLength_, 0.0f)));
     if (!isSeeking_) positionBar_->SetSeconds(seconds);
+    UpdateTrayTip(seconds);
+    OnTrayClickTick();
     return 1;
 }
 
@@ -311,6 +326,7 @@ LRESULT CMainWindow::OnClose() {
     SaveSettings();
     settings.treefont.reset();
     settings.listfont.reset();
+    tray_.RemoveTrayIcon();
     DestroyWindow(window_);
     return 0;
 }
@@ -475,7 +491,8 @@ bool CMainWindow::OnWindowCommand(UINT id) {
     switch (id) {
     case ID_SHOW: ShowWindow(window_, SW_RESTORE); SetForegroundWindow(window_); return true;
     case ID_HIDE: ShowWindow(window_, SW_MINIMIZE); return true;
-    case ID_QUIT: PostMessageW(window_, WM_CLOSE, 0, 0); return true;
+    case ID_QUIT:  if (quitAllowed_) PostMessageW(window_, WM_CLOSE, 0, 0); return true;
+    case ID_ABOUT: ShowAbout(); return true;
     }
     return false;
 }
@@ -618,8 +635,11 @@ void CMainWindow::SetOutput(DWORD* field, DWORD value) {
     OptionsChanged();
 }
 
-// The check marks of the option menus follow the settings.
-void CMainWindow::OptionsChanged() {}
+// The check marks of the system menu follow the settings; the tray menu is built afresh each
+// time it opens.
+void CMainWindow::OptionsChanged() { options_.UpdateOptionChecks(SystemMenu()); }
+
+void CMainWindow::InsertOptions() { options_.InsertOptions(SystemMenu()); }
 
 // ---- Transport -----------------------------------------------------------------------------
 
@@ -750,4 +770,105 @@ void CMainWindow::OnPlaylistDeleted(CPlaylist* playlist) {
         if (isActive_ && settings.random != 2) output_->SelectNext(0);
     }
     UpdateControls();
+}
+
+// ---- Library state ---------------------------------------------------------------------------
+
+// While the tree is built from the catalogue the program must not close under it: the title
+// bar's and the system menu's Close and the tray's Quit are unavailable until it is done.
+LRESULT CMainWindow::OnLibraryReady(WPARAM ready) {
+    EnableMenuItem(SystemMenu(), SC_CLOSE, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
+    quitAllowed_ = ready != 0;
+    libraryStateSeen_ = true;
+    return 1;
+}
+
+// ---- Tray icon -------------------------------------------------------------------------------
+
+void CMainWindow::AddTrayIcon() { tray_.AddTrayIcon(window_); }
+
+LRESULT CMainWindow::OnTrayMessage(LPARAM mouseMessage) {
+    POINT cursor = {};
+    switch (static_cast<UINT>(mouseMessage)) {
+    case WM_LBUTTONDOWN:
+        tray_.StartClickCountdown();
+        break;
+    case WM_LBUTTONDBLCLK:
+        tray_.CancelClick();
+        if (IsWindowVisible(window_)) {
+            ShowWindow(window_, SW_MINIMIZE);  // WM_SIZE hides it
+        } else {
+            ShowWindow(window_, SW_RESTORE);
+            SetForegroundWindow(window_);
+        }
+        break;
+    case WM_RBUTTONDOWN:
+        GetCursorPos(&cursor);
+        tray_.RememberClickRect(cursor);
+        break;
+    case WM_RBUTTONUP:
+        GetCursorPos(&cursor);
+        if (tray_.IsInClickRect(cursor)) {
+            SetForegroundWindow(window_);
+            ShowTrayMenu();
+        }
+        break;
+    }
+    return 1;
+}
+
+void CMainWindow::UpdateTrayTip(float seconds) {
+    const CSong* song = library_ ? library_->GetSong(nowSongId_) : nullptr;
+    tray_.UpdateTrayTip(song ? CTrayIcon::SongTip(seconds, song->PlayLength(), song->displayArtist,
+                                                  song->displayTitle)
+                             : IdleTitle());
+}
+
+// A single click acts once the double-click time has passed without a second click.
+void CMainWindow::OnTrayClickTick() {
+    if (!tray_.CountDownClick() || !toolbar_ || !toolbar_->IsButtonEnabled(ID_PLAY)) return;
+    if (isActive_)
+        TogglePauseCommand();
+    else
+        PlayFocused();
+}
+
+TrayMenuState CMainWindow::GatherTrayMenuState() {
+    TrayMenuState state;
+    state.volume = settings.volume;
+    state.library = library_.get();
+    state.playlists = &playlists;
+    int songId = 0;
+    float seconds = 0;
+    if (output_) {
+        output_->GetPosition(songId, state.audibleSerial, seconds);
+        state.isPlaying = output_->IsPlaying();
+    }
+    state.isButtonEnabled = [this](UINT id) { return toolbar_ && toolbar_->IsButtonEnabled(id); };
+    state.windowVisible = IsWindowVisible(window_) != FALSE;
+    state.quitAllowed = quitAllowed_;
+    state.rows = CTrayMenu::RowsPerColumn(window_);
+    return state;
+}
+
+void CMainWindow::ShowTrayMenu() {
+    trayMenu_.ShowTrayMenu(window_, GatherTrayMenuState());
+    // A menu of the notification area closes when the user clicks elsewhere only if its
+    // owner gets a message after the menu's loop.
+    PostMessageW(window_, WM_NULL, 0, 0);
+}
+
+// ---- About box -------------------------------------------------------------------------------
+
+void CMainWindow::ShowAbout() {
+    AboutFacts facts;
+    if (output_) output_->GetEngineVersion(facts.engineVersion);
+    if (library_) {
+        facts.libraryVersion = library_->GetVersion(false);
+        facts.libraryDate = library_->GetDate();
+        facts.songCount = library_->GetCount();
+        facts.totalSize = library_->GetTotalSize();
+        facts.totalDuration = library_->GetTotalDuration();
+    }
+    CAboutBox(std::move(facts)).Show(window_);
 }

@@ -2,8 +2,11 @@
 // The main window: owner of every object of the program and the hub through which commands,
 // notifications, ticks and worker-thread messages become actions.
 
+#include "app/OptionsMenu.h"
 #include "app/Ticker.h"
 #include "base/Handle.h"
+#include "app/TrayIcon.h"
+#include "app/TrayMenu.h"
 
 #include <windows.h>
 
@@ -77,6 +80,14 @@ public:
     // The program's keyboard shortcuts (Ctrl+F), wherever the focus is in the window: true when
     // msg was one and has been handled. The message loop asks before translating a key.
     bool TranslateShortcut(MSG* msg);
+
+    // Start-up, once the window exists: the options go into the system menu before the window
+    // is shown; the tray icon is added after it is shown.
+    void InsertOptions();
+    void AddTrayIcon();
+
+    // The tray icon's tooltip right now.
+    const wchar_t* TrayTip() const { return tray_.Tip(); }
 
     // Number of ticks handled since the window was created.
     int TicksHandled() const { return ticksHandled_; }
@@ -178,6 +189,19 @@ private:
     int FocusedRow() const;
     void UpdatePositionRange(int songId);
 
+    // The library tree's build: the program cannot be closed while it runs.
+    LRESULT OnLibraryReady(WPARAM ready);
+
+    // The tray icon: mouse reports, the tooltip and the single click of the tick, the menu.
+    LRESULT OnTrayMessage(LPARAM mouseMessage);
+    void UpdateTrayTip(float seconds);
+    void OnTrayClickTick();
+    void ShowTrayMenu();
+    TrayMenuState GatherTrayMenuState();
+
+    // The About box with the engine's and the catalogue's facts.
+    void ShowAbout();
+
     // Option commands that change settings.
     void SetRandomMode(DWORD mode);
     void SetFlags(DWORD keep, DWORD add, bool musicFlags);
@@ -185,6 +209,7 @@ private:
     void SetCacheSize(DWORD index);
     void SetOutput(DWORD* field, DWORD value);
     void OptionsChanged();
+    HMENU SystemMenu() const { return GetSystemMenu(window_, FALSE); }
 
     HWND window_;
     // The objects of the program, owned here; made in WM_CREATE, destroyed in WM_CLOSE.
@@ -206,9 +231,11 @@ private:
     bool objectsAlive_ = false;  // between WM_CREATE and the destruction in WM_CLOSE
     bool closing_ = false;
     int ticksHandled_ = 0;
-    // True once the tray icon is shown: only then does minimising hide the window, since the
-    // icon is the way back to it.
-    bool trayIconShown_ = false;
+    // The options of the system menu and the tray menu; the tray icon. Minimising hides the
+    // window only while the icon is shown, since the icon is then the way back to it.
+    COptionsMenu options_;
+    CTrayMenu trayMenu_{&options_};
+    CTrayIcon tray_;
 
     // Playback state as last seen by the tick.
     int nowSerial_ = 0;          // entry serial of the audible entry, 0 = none
@@ -221,4 +248,5 @@ private:
 
     // A search was asked for while the tree was not ready; it runs when the tree is.
     bool searchWaiting_ = false;
+    bool quitAllowed_ = true;    // false while the library tree is being built
 };

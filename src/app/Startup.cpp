@@ -17,9 +17,15 @@ HWND CreateAndShowMainWindow(HINSTANCE instance, int showCommand) {
     LoadSettings();
     HWND window = CMainWindow::Create(instance);
     if (!window) return nullptr;
-    if (CMainWindow* main = CMainWindow::FromHandle(window)) main->UpdateTitle();
+    CMainWindow* main = CMainWindow::FromHandle(window);
+    if (main) {
+        main->UpdateTitle();
+        main->InsertOptions();
+    }
     ShowWindow(window, settings.maximize ? SW_MAXIMIZE : showCommand);
     UpdateWindow(window);
+    // After the window is shown: the icon is the way back to a window minimised to the tray.
+    if (main) main->AddTrayIcon();
     return window;
 }
 

@@ -3,6 +3,7 @@
 #include "app/Globals.h"
 #include "app/Ids.h"
 #include "app/MainWindow.h"
+#include "app/OptionsMenu.h"
 #include "app/Settings.h"
 
 #include <gtest/gtest.h>
@@ -117,8 +118,8 @@ TEST_F(MainWindowTest, MinimisingHidesAndShowRestoresTheRestoredSize) {
     SetWindowPos(w, nullptr, 30, 40, 720, 530, SWP_NOZORDER);
     ShowWindow(w, SW_MINIMIZE);
     th::PumpFor(50);
-    // Without a tray icon there is no way back from a hidden window: it stays on the taskbar.
-    EXPECT_TRUE(IsWindowVisible(w));
+    // Minimised to the tray: no taskbar button, the tray icon is the way back.
+    EXPECT_FALSE(IsWindowVisible(w));
     EXPECT_TRUE(IsIconic(w));
 
     Command(w, ID_SHOW);
@@ -132,6 +133,7 @@ TEST_F(MainWindowTest, MinimisingHidesAndShowRestoresTheRestoredSize) {
     Command(w, ID_HIDE);
     th::PumpFor(50);
     EXPECT_TRUE(IsIconic(w));
+    EXPECT_FALSE(IsWindowVisible(w));
     ASSERT_TRUE(main.Close());
     EXPECT_EQ(Saved(L"maximize"), 0u);  // closed from the tray
     EXPECT_EQ(Saved(L"xpos"), 30u);
@@ -279,4 +281,68 @@ TEST_F(MainWindowTest, RangeCommandsStoreTheirValues) {
     EXPECT_EQ(Saved(L"freq"), 1u);
     EXPECT_EQ(Saved(L"device"), 0u);
     EXPECT_EQ(Saved(L"random"), 1u);
+}
+
+namespace {
+
+// The one checked item of a submenu of the system menu, by its text.
+std::wstring SystemChecked(HWND window, int position) {
+    HMENU sub = GetSubMenu(GetSystemMenu(window, FALSE), position);
+    std::wstring found;
+    for (int i = 0; sub && i < GetMenuItemCount(sub); ++i) {
+        if (!(GetMenuState(sub, i, MF_BYPOSITION) & MF_CHECKED)) continue;
+        wchar_t text[64] = {};
+        GetMenuStringW(sub, i, text, 64, MF_BYPOSITION);
+        found += (found.empty() ? L"" : L"|") + std::wstring(text);
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, SystemMenuOffersTheOptionsAboveItsOwnItems) {
+    th::TestMainWindow main;
+    HMENU system = GetSystemMenu(main.Handle(), FALSE);
+    wchar_t text[64] = {};
+    GetMenuStringW(system, 0, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"About tunehaven");
+    GetMenuStringW(system, kOptionRandom, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"Random play");
+    // The system's own items follow, Close among them.
+    EXPECT_GT(GetMenuItemCount(system), kOptionCount);
+    EXPECT_NE(GetMenuState(system, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_EQ(SystemChecked(main.Handle(), kOptionClickRemoval), L"Sensitive");
+}
+
+TEST_F(MainWindowTest, OptionCommandsMoveTheSystemMenusChecks) {
+    th::TestMainWindow main;
+    HWND w = main.Handle();
+    Command(w, ID_VOLADJUST_PEAK, WM_SYSCOMMAND);
+    EXPECT_EQ(SystemChecked(w, kOptionVolumeAdjust), L"Scale to peak");
+    Command(w, ID_RMS_FIRST + 20, WM_SYSCOMMAND);
+    EXPECT_EQ(SystemChecked(w, kOptionVolumeAdjust), L"Scale to -20 dB RMS");
+    Command(w, ID_VOLADJUST_OFF, WM_SYSCOMMAND);
+    EXPECT_EQ(SystemChecked(w, kOptionVolumeAdjust), L"Off");
+    EXPECT_EQ(settings.flags & FLAG_RMS_MASK, 20u << 24);  // the level stays, unmarked
+
+    Command(w, ID_INTERP_OFF);
+    EXPECT_EQ(SystemChecked(w, kOptionInterpolation), L"Off");
+    Command(w, ID_INTERP_SINC);
+    EXPECT_EQ(SystemChecked(w, kOptionInterpolation), L"Sinc");
+    Command(w, ID_SURROUND_MODE1);
+    EXPECT_EQ(SystemChecked(w, kOptionSurround), L"Mode 1");
+    Command(w, ID_RAMP_OFF);
+    EXPECT_EQ(SystemChecked(w, kOptionClickRemoval), L"Off");
+    Command(w, ID_CACHE_FIRST);
+    EXPECT_EQ(SystemChecked(w, kOptionCache), L"100 Mb");
+    Command(w, ID_RATE_FIRST + 1);
+    EXPECT_EQ(SystemChecked(w, kOptionRate), L"44100 Hz");
+    Command(w, ID_RANDOM_PLAYLIST, WM_SYSCOMMAND);
+    EXPECT_EQ(SystemChecked(w, kOptionRandom), L"Current playlist");
+
+    HMENU system = GetSystemMenu(w, FALSE);
+    Command(w, ID_FADE_LOOPED);
+    EXPECT_TRUE(GetMenuState(system, ID_FADE_LOOPED, MF_BYCOMMAND) & MF_CHECKED);
+    Command(w, ID_FADE_LOOPED);
+    EXPECT_FALSE(GetMenuState(system, ID_FADE_LOOPED, MF_BYCOMMAND) & MF_CHECKED);
 }
