@@ -1,6 +1,6 @@
 #include "app/TrayIcon.h"
 
-#include "app/EscapeAmpersands.h"
+#include "base/EscapeAmpersands.h"
 #include "app/Ids.h"
 #include "app/MainWindow.h"
 

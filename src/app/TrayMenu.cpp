@@ -1,6 +1,6 @@
 #include "app/TrayMenu.h"
 
-#include "app/EscapeAmpersands.h"
+#include "base/EscapeAmpersands.h"
 #include "app/Ids.h"
 #include "app/OptionsMenu.h"
 #include "library/Library.h"

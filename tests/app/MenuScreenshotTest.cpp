@@ -2,7 +2,7 @@
 // under the build tree (screenshots\). Xvfb has no window manager, so the menus are opened
 // with TrackPopupMenu and driven with the keys a user would press; a thread timer, which the
 // menu's own loop dispatches, takes the picture while the menu is open and then closes it.
-#include "ScreenCapture.h"
+#include "Screenshot.h"
 #include "TestSupport.h"
 #include "XmlTestFiles.h"
 
@@ -87,7 +87,7 @@ private:
         InflateRect(&area, 12, 12);
         RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         IntersectRect(&area, &area, &screen);
-        saved = th::SaveScreenPng(area, th::ScreenshotFolder() + shot->file);
+        saved = th::SaveScreenPng(area, th::BuildTreeFile(L"screenshots\\" + shot->file));
         Finish(timer);
     }
     static void Finish(UINT_PTR timer) {

@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 #include "XmlTestFiles.h"
 
-#include "app/EscapeAmpersands.h"
+#include "base/EscapeAmpersands.h"
 #include "app/Ids.h"
 #include "app/OptionsMenu.h"
 #include "app/Settings.h"

@@ -17,45 +17,15 @@ using namespace playtest;
 
 namespace {
 
-class FramePlayback : public ::testing::Test {
+class FramePlayback : public PlaybackHubTest {
 protected:
-    void SetUp() override { th::StartWithEmptySettings(); }
-    void TearDown() override {
-        main.reset();
-        playlists.Remove(kName);
-        th::StartWithEmptySettings();
-    }
-    // The main window over a catalogue of two cached songs of `seconds` each, in a playlist of
-    // the playlist set (the tray menu's entries play it).
-    void Open(float seconds) {
-        main = std::make_unique<th::TestMainWindow>();
-        ASSERT_TRUE(main->IsOpen());
-        hub = CMainWindow::FromHandle(main->Handle());
-        int rows = int(seconds / ModuleSeconds(1, 31, 32)) + 1;
-        std::vector<Song> list;
-        for (int i = 0; i < 2; i++) {
-            Song s{L"Tester\\song" + std::to_wstring(i) + L".mod", Module(rows, i, false, 0, 1, 31, 32), 1,
-                   31, seconds, 0.0f, seconds - 0.5f};
-            ASSERT_TRUE(WriteSongFile(cacheFolder + s.file, s.image));
-            list.push_back(s);
-        }
-        ASSERT_TRUE(WriteCatalogue(libraryPath, list));
-        ASSERT_TRUE(hub->GetLibrary()->Reload(0));
-        playlist = PlaylistOf({1, 2});
-        playlists.Add(kName, playlist.get());
-    }
-    void Command(UINT id) { SendMessageW(main->Handle(), WM_COMMAND, id, 0); }
+    // Two cached songs of `seconds` each.
+    void Open(float seconds) { PlaybackHubTest::Open(2, seconds); }
     void Scroll(WORD code) {
         HWND bar = hub->GetPositionBar()->GetWindow();
         SendMessageW(GetParent(bar), WM_HSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(bar));
     }
     int Thumb() { return hub->GetPositionBar()->GetPosition(); }
-    float Seconds() {
-        int id = 0, serial = 0;
-        float seconds = 0;
-        hub->GetOutput()->GetPosition(id, serial, seconds);
-        return seconds;
-    }
     std::wstring PlayTip() {
         NMTTDISPINFOW info{};
         info.hdr.idFrom = ID_PLAY;
@@ -63,11 +33,6 @@ protected:
         SendMessageW(hub->GetToolbar()->GetWindow(), WM_NOTIFY, ID_PLAY, reinterpret_cast<LPARAM>(&info));
         return info.lpszText ? info.lpszText : L"";
     }
-
-    static constexpr const wchar_t* kName = L"Frame test";
-    std::unique_ptr<th::TestMainWindow> main;
-    CMainWindow* hub = nullptr;
-    std::unique_ptr<CPlaylist> playlist;
 };
 
 }  // namespace

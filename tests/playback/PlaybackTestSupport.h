@@ -2,10 +2,14 @@
 // Helpers of the engine's tests: a song cache folder with generated modules, a catalogue that
 // describes them with chosen measurements, and an engine on the default output.
 
+#include "app/Globals.h"
+#include "app/Ids.h"
+#include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "library/Library.h"
 #include "playback/Output.h"
 #include "playlists/Playlist.h"
+#include "playlists/Playlists.h"
 
 #include "TestSupport.h"
 
@@ -90,5 +94,65 @@ protected:
 
 // Waits, pumping messages, until `done` holds (generous for a busy machine).
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 15000);
+
+// The main window over cached generated songs, played through the tray menu's playlist
+// entries (a playlist of the playlist set) and the transport commands.
+inline std::wstring TitleOf(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+class PlaybackHubTest : public ::testing::Test {
+protected:
+    void SetUp() override { th::StartWithEmptySettings(); }
+    void TearDown() override {
+        main.reset();
+        playlists.Remove(kName);
+        th::StartWithEmptySettings();
+    }
+    // Opens the main window over a catalogue of `count` songs of `seconds` each, all in the
+    // cache, and puts a playlist of them into the playlist set.
+    void Open(int count, float seconds, bool cached = true) {
+        main = std::make_unique<th::TestMainWindow>();
+        ASSERT_TRUE(main->IsOpen());
+        hub = CMainWindow::FromHandle(main->Handle());
+        ASSERT_NE(hub, nullptr);
+        int rows = int(seconds / ModuleSeconds(1, 31, 32)) + 1;
+        std::vector<Song> list;
+        for (int i = 0; i < count; i++) {
+            Song s{L"Tester\\song" + std::to_wstring(i) + L".mod", Module(rows, i, false, 0, 1, 31, 32), 1, 31,
+                   seconds, 0.0f, seconds - 0.5f};
+            if (cached) {
+                ASSERT_TRUE(WriteSongFile(cacheFolder + s.file, s.image));
+            }
+            list.push_back(s);
+        }
+        ASSERT_TRUE(WriteCatalogue(libraryPath, list));
+        ASSERT_TRUE(hub->GetLibrary()->Reload(0));
+        std::vector<int> ids;
+        for (int i = 1; i <= count; i++) ids.push_back(i);
+        playlist = PlaylistOf(ids);
+        playlists.Add(kName, playlist.get());
+    }
+    void Command(UINT id, LPARAM lp = 0) { SendMessageW(main->Handle(), WM_COMMAND, id, lp); }
+    // The tray menu's command for entry n of the first playlist.
+    static UINT Entry(int n) { return ID_PLAYLIST_ENTRY_FIRST + UINT(n); }
+    bool TitleBecomes(const std::wstring& title) {
+        return WaitFor([&] { return TitleOf(main->Handle()) == title; });
+    }
+    float Seconds() {
+        int id = 0, serial = 0;
+        float seconds = 0;
+        hub->GetOutput()->GetPosition(id, serial, seconds);
+        return seconds;
+    }
+
+    static constexpr const wchar_t* kName = L"Engine test";
+    std::unique_ptr<th::TestMainWindow> main;
+    CMainWindow* hub = nullptr;
+    std::unique_ptr<CPlaylist> playlist;
+};
+
 
 }  // namespace playtest

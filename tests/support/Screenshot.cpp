@@ -58,15 +58,9 @@ std::string EncodePng(const std::vector<uint8_t>& bgra, int width, int height) {
 
 }  // namespace
 
-bool SaveWindowScreenshot(HWND window, const std::wstring& path) {
-    RECT r{};
-    if (!GetWindowRect(window, &r)) return false;
+bool SaveScreenPng(const RECT& r, const std::wstring& path) {
     const int width = r.right - r.left, height = r.bottom - r.top;
     if (width <= 0 || height <= 0) return false;
-    // Everything painted so far reaches the screen first.
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    GdiFlush();
-
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -99,6 +93,15 @@ bool SaveWindowScreenshot(HWND window, const std::wstring& path) {
     SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     std::string png = EncodePng(pixels, width, height);
     return !png.empty() && WriteFileBytes(path, png);
+}
+
+bool SaveWindowScreenshot(HWND window, const std::wstring& path) {
+    RECT r{};
+    if (!GetWindowRect(window, &r)) return false;
+    // Everything painted so far reaches the screen first.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    return SaveScreenPng(r, path);
 }
 
 std::wstring ScreenshotPath(const std::wstring& name) {

@@ -4,6 +4,7 @@
 #include "ui/list/WndList.h"
 
 #include "app/Ids.h"
+#include "base/EscapeAmpersands.h"
 #include "library/Library.h"
 #include "playlists/Playlist.h"
 #include "playlists/Playlists.h"
@@ -50,17 +51,6 @@ bool IsUserList(const CPlaylist* playlist) {
     if (!playlist) return false;
     const int kind = playlist->GetKind();
     return kind == CPlaylist::kUser || kind == CPlaylist::kFavourites;
-}
-
-// A menu text shows "&" literally only when it is doubled.
-std::wstring MenuText(const std::wstring& name) {
-    std::wstring text;
-    text.reserve(name.size());
-    for (wchar_t c : name) {
-        text += c;
-        if (c == L'&') text += L'&';
-    }
-    return text;
 }
 
 }  // namespace
@@ -591,7 +581,7 @@ MenuHandle CWndList::BuildContextMenu() const {
             for (CPlaylist* p = playlists_ ? playlists_->First(name) : nullptr; p;
                  p = playlists_->Next(name), ++k) {
                 AppendMenuW(sub, MF_STRING | (p == playlist_ ? MF_GRAYED : 0), kCmdNewPlaylist + k,
-                            MenuText(name).c_str());
+                            EscapeAmpersands(name, false).c_str());
             }
         }
         // The sub-menu belongs to the menu from here on and goes with it.

@@ -7,6 +7,7 @@
 #include "library/Library.h"
 #include "net/Cache.h"
 #include "playlists/Playlist.h"
+#include "base/EscapeAmpersands.h"
 #include "playlists/PlaylistFiles.h"
 #include "playlists/Playlists.h"
 
@@ -35,17 +36,6 @@ constexpr int kPlaylistIcon = 225;
 
 constexpr int kNodeTextMax = 260;
 constexpr UINT kMaxMenuPlaylists = 30000;
-
-// Menus take "&" for the mnemonic; a name shows its own ampersands only when doubled.
-std::wstring DoubleAmpersands(const std::wstring& text) {
-    std::wstring result;
-    result.reserve(text.size());
-    for (wchar_t c : text) {
-        result += c;
-        if (c == L'&') result += L'&';
-    }
-    return result;
-}
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -660,7 +650,7 @@ MenuHandle CWndTree::CreateContextMenu() const {
             UINT id = kAddToPlaylistFirst + 1;
             for (CPlaylist* p = playlists_->First(name); p && id <= kAddToPlaylistFirst + kMaxMenuPlaylists;
                  p = playlists_->Next(name), ++id)
-                AppendMenuW(sub.get(), enabled(p != selected), id, DoubleAmpersands(name).c_str());
+                AppendMenuW(sub.get(), enabled(p != selected), id, EscapeAmpersands(name, false).c_str());
             const bool subEnabled =
                 selected && kind != CPlaylist::kLibrary && kind != CPlaylist::kPlaylistsNode;
             if (AppendMenuW(menu.get(), MF_POPUP | (subEnabled ? MF_ENABLED : MF_GRAYED),

@@ -1,4 +1,4 @@
-#include "app/EscapeAmpersands.h"
+#include "base/EscapeAmpersands.h"
 
 std::wstring EscapeAmpersands(const std::wstring& text, bool forTooltip) {
     const wchar_t* escaped = forTooltip ? L"&&&" : L"&&";
