@@ -19,3 +19,8 @@ set_tests_properties(client.${suite} PROPERTIES FIXTURES_REQUIRED playback_serve
                      ENVIRONMENT "TH_NET_SERVERS=${playback_servers_dir}"
                      RESOURCE_LOCK th_settings_and_main_window)
 
+# Gapless joins on a real output device: a private pulseaudio null sink recorded while the
+# suite plays through it (see scripts/playback-pulse-test.sh). Skipped where that cannot start.
+add_test(NAME client.${suite}.pulse
+         COMMAND ${PROJECT_SOURCE_DIR}/scripts/playback-pulse-test.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(client.${suite}.pulse PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77 DEPENDS client.${suite})
