@@ -17,6 +17,8 @@
 #include "ui/frame/WndStatus.h"
 #include "ui/frame/WndToolbar.h"
 #include "ui/frame/WndTrackbar.h"
+#include "ui/list/WndList.h"
+#include "ui/tree/WndTree.h"
 
 #include <commctrl.h>
 
@@ -158,6 +160,8 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:          return OnTimer(wp);
     case WM_APP_LIBRARY_READY: return OnLibraryReady(wp);
     case WM_APP_TRAY:       return OnTrayMessage(lp);
+    case WM_APP_PLAYLIST_CHANGED: return OnPlaylistChanged();
+    case WM_APP_SORT_TREE:  if (tree_) tree_->SortPlaylists(); return 1;
     }
     return DefWindowProcW(window_, msg, wp, lp);
 }
@@ -176,11 +180,23 @@ bool CMainWindow::CreateObjects() {
     status_ = std::make_unique<CWndStatus>(hInstance, window_, library_.get());
     if (!status_->GetWindow()) return false;
     if (!CreateFrame()) return false;
+    // The list and the tree work on copies of the fonts; the settings take them back at close.
+    list_ = std::make_unique<CWndList>(
+        hInstance, window_, library_.get(), &playlists,
+        settings.listfont ? std::make_unique<LOGFONTW>(*settings.listfont) : nullptr, &settings.listtext,
+        &settings.listback, &settings.listhigh, &settings.sort, &settings.desc, settings.columnPositions,
+        settings.columnWidths);
+    if (!list_->GetWindow()) return false;
+    tree_ = std::make_unique<CWndTree>(hInstance, window_, dataFolder, status_.get(), library_.get(),
+                                       &playlists, cache_.get(), settings.treefont.get(), &settings.treetext,
+                                       &settings.treeback, &settings.treehigh);
+    if (!tree_->GetControl()) return false;
     split_ = std::make_unique<CWndSplit>();
-    if (!split_->Create(hInstance, window_, rebar_->GetWindow(), status_->GetWindow(), nullptr,
-                        nullptr, settings.treesize))
+    if (!split_->Create(hInstance, window_, rebar_->GetWindow(), status_->GetWindow(), tree_->GetControl(),
+                        list_->GetWindow(), settings.treesize))
         return false;
     ticker_.Start(window_);
+    SetFocus(tree_->GetControl());
     net_ = std::make_unique<CNet>(window_, status_.get(), &settings.server, cacheFolder);
     net_->CheckVersion();
     // The engine comes last: it opens the output device at once, and a device that cannot be
@@ -299,6 +315,8 @@ LRESULT CMainWindow::OnTick() {
         nowSongId_ = songId;
         const CSong* song = library_->GetSong(songId);
         nowLength_ = song ? song->PlayLength() : 0.0f;
+        // The playing row's colour moves with the audible entry.
+        InvalidateRect(list_->GetWindow(), nullptr, FALSE);
         UpdateTitle();
         UpdatePositionRange(nowSongId_);
         isActive_ = active;
@@ -309,6 +327,7 @@ LRESULT CMainWindow::OnTick() {
     status_->SetTime(unsigned(std::max(seconds, 0.0f)), unsigned(std::max(nowLength_, 0.0f)));
     if (!isSeeking_) positionBar_->SetSeconds(seconds);
     UpdateTrayTip(seconds);
+    list_->AutoScroll();
     OnTrayClickTick();
     return 1;
 }
@@ -335,6 +354,8 @@ LRESULT CMainWindow::OnClose() {
 // the fonts of the tree and the list) are taken back before those windows go.
 void CMainWindow::CollectWindowSettings() {
     if (split_) settings.treesize = split_->GetLeftPaneWidth();
+    if (tree_) settings.treefont = tree_->TakeFont();
+    if (list_) settings.listfont = list_->TakeListFont();
 }
 
 // The server client is closed first so that no transfer reports to a window that is going;
@@ -343,6 +364,10 @@ void CMainWindow::CollectWindowSettings() {
 void CMainWindow::DestroyObjects() {
     objectsAlive_ = false;
     if (net_) net_->Close();
+    // The tree writes the favourites and the playlists as it goes; each of its nodes reports
+    // its playlist deleted while the engine and the list still exist.
+    tree_.reset();
+    list_.reset();
     status_.reset();
     split_.reset();
     toolbar_.reset();
@@ -397,7 +422,18 @@ void CMainWindow::OnSongArrived(int songId) {
 
 // The catalogue file is as current as it gets: the Library branch of the tree is built from
 // it from here on.
-void CMainWindow::OnLibraryFileReady() {}
+void CMainWindow::OnLibraryFileReady() {
+    if (tree_) tree_->StartBuild();
+}
+
+// The tree saves a changed playlist a little later; which one the list changed is not said.
+LRESULT CMainWindow::OnPlaylistChanged() {
+    if (!objectsAlive_) return 1;
+    tree_->SaveSoon(nullptr);
+    if (isActive_ && settings.random == 0) output_->RecomputeNext();
+    UpdateControls();
+    return 1;
+}
 
 // ---- Commands ------------------------------------------------------------------------------
 
@@ -482,6 +518,8 @@ bool CMainWindow::OnOptionCommand(UINT id) {
 bool CMainWindow::OnListCommand(UINT id, LPARAM lp) {
     switch (id) {
     case ID_ENTRY_REMOVING: OnEntryRemoving(ShownPlaylist(), int(lp)); return true;
+    case ID_ADD_FAVOURITES: AddToFavouritesCommand(reinterpret_cast<CPlaylist*>(lp)); return true;
+    case ID_NEW_PLAYLIST:   NewPlaylistCommand(reinterpret_cast<CPlaylist*>(lp)); return true;
     }
     return false;
 }
@@ -512,7 +550,7 @@ bool CMainWindow::TranslateShortcut(MSG* msg) {
 bool CMainWindow::OnFindCommand(UINT id) {
     switch (id) {
     case ID_FIND:       if (searchBox_) searchBox_->Focus(); return true;
-    case ID_FIND_CLEAR:
+    case ID_FIND_CLEAR: RunSearch(); SetFocus(list_->GetWindow()); return true;
     case ID_FIND_NOW:   RunSearch(); return true;
     }
     return false;
@@ -530,15 +568,44 @@ LRESULT CMainWindow::OnTimer(WPARAM id) {
 
 // The search runs here on the window thread: a scan of 100,000 songs takes about 10 ms, and
 // the list fill that follows belongs to this thread anyway.
+// A query typed while the tree is built waits for it: the search reads the whole catalogue.
 void CMainWindow::RunSearch() {
     KillTimer(window_, TIMER_SEARCH);
+    if (!objectsAlive_ || !searchBox_) return;
+    searchWaiting_ = !tree_->IsReady();
+    if (searchWaiting_) return;
+    std::unique_ptr<CPlaylist> results = search_->Find(searchBox_->GetText());
+    if (!results) {
+        tree_->RemoveSearchResults();
+        return;
+    }
+    const int found = results->GetCount();
+    CPlaylist* shown = results.get();
+    // The node's former results go as a deleted node's playlist would: a song playing from
+    // them plays on.
+    std::unique_ptr<CPlaylist> old = tree_->ShowSearchResults(std::move(results));
+    if (list_->GetPlaylist() != shown && tree_->GetSelectedPlaylist() == shown) OnTreeSelectionChanged(shown);
+    if (old) OnPlaylistDeleted(old.get());
+    wchar_t text[64];
+    swprintf(text, std::size(text), kSongsFoundFormat, found);
+    status_->SetStatusText(text);
 }
 
 // ---- Notifications -------------------------------------------------------------------------
 
 LRESULT CMainWindow::OnNotify(NMHDR* header) {
-    if (!header || !objectsAlive_) return 0;
+    if (!header) return 0;
+    // Tree nodes own their playlists, also while the tree itself is being destroyed.
+    if (header->idFrom == IDC_TREE && header->code == TVN_DELETEITEMW) {
+        OnTreeItemDeleted(reinterpret_cast<CPlaylist*>(reinterpret_cast<NMTREEVIEWW*>(header)->itemOld.lParam));
+        return 0;
+    }
+    if (!objectsAlive_) return 0;
+    // The list's header reports through the list with an id of its own.
+    if (header->hwndFrom == list_->GetHeader()) return OnHeaderNotify(header);
     switch (header->idFrom) {
+    case IDC_TREE: return OnTreeNotify(header);
+    case IDC_SONGLIST: return OnListNotify(header);
     case IDC_REBAR: return OnRebarNotify(header);
     case IDC_TRACKBAR:
         if (header->code == NM_CUSTOMDRAW)
@@ -546,6 +613,89 @@ LRESULT CMainWindow::OnNotify(NMHDR* header) {
         return 0;
     }
     return 0;
+}
+
+LRESULT CMainWindow::OnTreeNotify(NMHDR* header) {
+    auto* edit = reinterpret_cast<NMTVDISPINFOW*>(header);
+    switch (header->code) {
+    case TVN_SELCHANGEDW:
+        OnTreeSelectionChanged(tree_->GetPlaylistOf(reinterpret_cast<NMTREEVIEWW*>(header)->itemNew.hItem));
+        return 0;
+    case TVN_BEGINLABELEDITW: {
+        // Only the user's playlists can be renamed.
+        const CPlaylist* playlist = tree_->GetPlaylistOf(edit->item.hItem);
+        return playlist && playlist->GetKind() == CPlaylist::kUser ? FALSE : TRUE;
+    }
+    case TVN_ENDLABELEDITW:
+        if (!edit->item.pszText || !*edit->item.pszText ||
+            !tree_->RenamePlaylist(edit->item.hItem, edit->item.pszText))
+            return FALSE;
+        // The new name takes its place among the playlists once the edit has ended.
+        PostMessageW(window_, WM_APP_SORT_TREE, 0, 0);
+        return TRUE;
+    case NM_CUSTOMDRAW:
+        return tree_->CustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
+    }
+    return 0;
+}
+
+LRESULT CMainWindow::OnListNotify(NMHDR* header) {
+    auto* item = reinterpret_cast<NMLISTVIEW*>(header);
+    switch (header->code) {
+    case NM_DBLCLK:       PlayFocused(); return 0;
+    case NM_CUSTOMDRAW:   return list_->CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header), isActive_, nowSerial_);
+    case LVN_COLUMNCLICK: list_->SortByColumn(item->iSubItem); return 0;
+    case LVN_BEGINDRAG:   list_->BeginDrag(); return 0;
+    // The rows go at once, without a notification each.
+    case LVN_DELETEALLITEMS: return TRUE;
+    case LVN_ITEMCHANGED:
+        // With nothing playing, the buttons and the position follow the focused row.
+        if ((item->uNewState & LVIS_FOCUSED) && !isActive_ && !list_->IsDragging()) {
+            UpdateControls();
+            UpdatePositionRange(0);
+        }
+        return 0;
+    }
+    return 0;
+}
+
+// The placeholder column 0 keeps its zero width; a dragged divider's width is kept.
+LRESULT CMainWindow::OnHeaderNotify(NMHDR* header) {
+    auto* column = reinterpret_cast<NMHEADERW*>(header);
+    if (header->code == HDN_BEGINTRACKW) return column->iItem == 0;
+    if (header->code == HDN_ENDTRACKW)
+        list_->StoreColumnWidth(column->iItem,
+                                column->pitem && (column->pitem->mask & HDI_WIDTH) ? column->pitem->cxy : -1);
+    return 0;
+}
+
+// The list shows the chosen node's songs with the audible entry's row selected, or a row of
+// its own choosing.
+void CMainWindow::OnTreeSelectionChanged(CPlaylist* playlist) {
+    list_->SetPlaylist(playlist);
+    status_->SetTotals(playlist);
+    int songId = 0, serial = 0;
+    float seconds = 0;
+    output_->GetPosition(songId, serial, seconds);
+    const int row = serial != 0 ? list_->FindRowBySerial(serial) : -1;
+    if (row >= 0)
+        list_->SelectRow(row);
+    else if (settings.random != 0)
+        list_->SelectRandom();
+    else
+        list_->SelectRow(0);
+    if (isActive_ && settings.random == 0) output_->RecomputeNext();
+    if (!isActive_) {
+        UpdateControls();
+        UpdatePositionRange(0);
+    }
+}
+
+void CMainWindow::OnTreeItemDeleted(CPlaylist* playlist) {
+    if (!playlist) return;
+    if (list_ && list_->GetPlaylist() == playlist) list_->SetPlaylist(nullptr);
+    OnPlaylistDeleted(playlist);
+    delete playlist;
 }
 
 // ---- Trackbars -----------------------------------------------------------------------------
@@ -593,6 +743,7 @@ void CMainWindow::ReadPanning() {
 // The position trackbar stands for the audible song, or, with none, for the song the list's
 // focused row would start; without a song it is disabled.
 void CMainWindow::UpdatePositionRange(int songId) {
+    if (songId == 0 && list_) songId = list_->FocusedSongId();
     const CSong* song = library_ ? library_->GetSong(songId) : nullptr;
     if (positionBar_) positionBar_->SetDuration(song ? song->PlayLength() : 0.0f);
 }
@@ -643,10 +794,9 @@ void CMainWindow::InsertOptions() { options_.InsertOptions(SystemMenu()); }
 
 // ---- Transport -----------------------------------------------------------------------------
 
-// The list is not part of the window yet: nothing is shown and no row has the focus.
-CPlaylist* CMainWindow::ShownPlaylist() const { return nullptr; }
+CPlaylist* CMainWindow::ShownPlaylist() const { return list_ ? list_->GetPlaylist() : nullptr; }
 
-int CMainWindow::FocusedRow() const { return -1; }
+int CMainWindow::FocusedRow() const { return list_ ? list_->FocusedRow() : -1; }
 
 TransportButtons CMainWindow::DecideButtons(int focusedRow, int rowCount) const {
     TransportButtons b;
@@ -730,25 +880,79 @@ void CMainWindow::PreviousCommand() {
     SelectAudibleRow();
 }
 
-// The tree shows the new song's artist in whole-library random play, and the list selects its
-// row, once both are part of the window.
-void CMainWindow::SelectAudibleRow() {}
+// In whole-library random play the tree shows the new song's artist; the list selects the
+// audible entry's row when it has one.
+void CMainWindow::SelectAudibleRow() {
+    int songId = 0, serial = 0;
+    float seconds = 0;
+    output_->GetPosition(songId, serial, seconds);
+    if (settings.random == 2) tree_->SelectSongArtist(songId);
+    list_->SelectRowBySerial(serial);
+}
 
-// Without an active song Next and Previous only move the list's selection.
-void CMainWindow::MoveSelection(int) {}
+// Without an active song Next and Previous only move the selection: to a random row, to a
+// random artist, or to the row after or before the focused one.
+void CMainWindow::MoveSelection(int step) {
+    if (settings.random == 1)
+        list_->SelectRandom();
+    else if (settings.random == 2)
+        tree_->SelectRandomArtist();
+    else if (step > 0)
+        list_->SelectNext();
+    else
+        list_->SelectPrevious();
+}
 
-// The tray menu's favourites and playlist entries. The favourites come from the tree.
+// The tray menu's favourites and playlist entries: the entry plays, and the tree and the list
+// show where it comes from.
 void CMainWindow::PlayMenuEntry(UINT id) {
-    if (id < ID_PLAYLIST_ENTRY_FIRST) return;
-    const UINT index = id - ID_PLAYLIST_ENTRY_FIRST;
-    CPlaylist* playlist = playlists.GetByIndex(int(index / PLAYLIST_MENU_ENTRIES));
-    if (playlist) PlayRow(playlist, int(index % PLAYLIST_MENU_ENTRIES), 0);
+    CPlaylist* playlist = nullptr;
+    int row = 0;
+    if (id <= ID_FAVOURITE_LAST) {
+        playlist = tree_->GetFavourites();
+        row = int(id - ID_FAVOURITE_FIRST);
+        if (!playlist) return;
+        PlayRow(playlist, row, 0);
+        tree_->SelectFavourites();
+    } else {
+        const UINT index = id - ID_PLAYLIST_ENTRY_FIRST;
+        const int p = int(index / PLAYLIST_MENU_ENTRIES);
+        playlist = playlists.GetByIndex(p);
+        row = int(index % PLAYLIST_MENU_ENTRIES);
+        if (!playlist) return;
+        PlayRow(playlist, row, 0);
+        tree_->SelectPlaylistNode(p);
+    }
+    if (ShownPlaylist() == playlist) list_->SelectRow(row);
+}
+
+// The toolbar's button adds the audible song; the list sends its selection as a temporary
+// playlist that stays its own.
+void CMainWindow::AddToFavouritesCommand(CPlaylist* songs) {
+    if (songs) {
+        tree_->AddPlaylistToFavourites(songs);
+        return;
+    }
+    tree_->AddSongToFavourites(nowSongId_);
+    CPlaylist* favourites = tree_->GetFavourites();
+    if (favourites && ShownPlaylist() == favourites) {
+        list_->SetPlaylist(favourites);
+        list_->SelectRow(list_->RowCount() - 1);
+    }
+}
+
+// The temporary playlist is this window's from the command on.
+void CMainWindow::NewPlaylistCommand(CPlaylist* songs) {
+    std::unique_ptr<CPlaylist> owned(songs);
+    if (owned) tree_->NewPlaylist(nullptr, owned.get());
 }
 
 void CMainWindow::OnEntryRemoving(CPlaylist* shown, int row) {
     if (!shown) return;
     const int serial = shown->GetSerialAt(row);
     if (shown->GetKind() == CPlaylist::kFavourites) cache_->Unprotect(shown->GetIdAt(row));
+    // The list removes the entry right after this: the playlist is written a little later.
+    tree_->SaveSoon(shown);
     if (!isActive_ || settings.random == 2 || serial == 0) return;
     if (output_->GetPrevious(false) == serial) {
         output_->SetPrevious(shown->GetIdAt(row - 1), shown->GetSerialAt(row - 1));
@@ -769,7 +973,8 @@ void CMainWindow::OnPlaylistDeleted(CPlaylist* playlist) {
         output_->SetPlaylist(nullptr);
         if (isActive_ && settings.random != 2) output_->SelectNext(0);
     }
-    UpdateControls();
+    // A tree that is being destroyed deletes every node: the buttons no longer matter.
+    if (objectsAlive_) UpdateControls();
 }
 
 // ---- Library state ---------------------------------------------------------------------------
@@ -780,6 +985,13 @@ LRESULT CMainWindow::OnLibraryReady(WPARAM ready) {
     EnableMenuItem(SystemMenu(), SC_CLOSE, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
     quitAllowed_ = ready != 0;
     libraryStateSeen_ = true;
+    if (ready && objectsAlive_) {
+        list_->SetLibraryReady();
+        UpdateControls();
+        // The favourites' songs stay in the cache whatever its size.
+        cache_->ProtectPlaylist(tree_->GetFavourites(), library_.get());
+        if (searchWaiting_) RunSearch();
+    }
     return 1;
 }
 
@@ -837,6 +1049,7 @@ TrayMenuState CMainWindow::GatherTrayMenuState() {
     TrayMenuState state;
     state.volume = settings.volume;
     state.library = library_.get();
+    state.favourites = tree_ ? tree_->GetFavourites() : nullptr;
     state.playlists = &playlists;
     int songId = 0;
     float seconds = 0;

@@ -25,6 +25,8 @@ class CWndSearchBox;
 class CWndStatus;
 class CWndToolbar;
 class CWndTrackbar;
+class CWndTree;
+class CWndList;
 
 // Window class of the main window; a second start of the program looks for it.
 inline constexpr const wchar_t* kMainWindowClass = L"tunehaven";
@@ -96,6 +98,9 @@ public:
     CWndToolbar* GetToolbar() const { return toolbar_.get(); }
     CWndTrackbar* GetPositionBar() const { return positionBar_.get(); }
     CWndSplit* GetSplit() const { return split_.get(); }
+    CWndTree* GetTree() const { return tree_.get(); }
+    CWndList* GetList() const { return list_.get(); }
+    CWndSearchBox* GetSearchBox() const { return searchBox_.get(); }
     // The transport buttons' states as last decided by UpdateControls.
     const TransportButtons& Buttons() const { return buttons_; }
     // The objects the window owns (null before WM_CREATE and after WM_CLOSE).
@@ -144,6 +149,8 @@ private:
     LRESULT OnNetFailed(WPARAM request);
     void OnSongArrived(int songId);
     void OnLibraryFileReady();
+    // The tree or the song list changed the entries of a playlist.
+    LRESULT OnPlaylistChanged();
 
     // Commands: the low word picks the command, then each area is asked in turn and the first
     // that takes it ends the routing.
@@ -165,6 +172,13 @@ private:
 
     // Notifications, routed by the id of the control that sends them.
     LRESULT OnNotify(NMHDR* header);
+    LRESULT OnTreeNotify(NMHDR* header);
+    LRESULT OnListNotify(NMHDR* header);
+    LRESULT OnHeaderNotify(NMHDR* header);
+    void OnTreeSelectionChanged(CPlaylist* playlist);
+    // A tree node went (a deleted playlist, the tree's own destruction): its playlist is
+    // deleted here, after the engine and the list have let go of it.
+    void OnTreeItemDeleted(CPlaylist* playlist);
 
     // The trackbars: seeking by the position trackbar, volume and pan separation.
     LRESULT OnHScroll(WPARAM wp, LPARAM lp);
@@ -184,6 +198,10 @@ private:
     void SelectAudibleRow();
     void MoveSelection(int step);
     void PlayMenuEntry(UINT id);
+    // Commands 20 and 21: the audible song or the list's selection to the favourites, and a
+    // new playlist from the list's selection.
+    void AddToFavouritesCommand(CPlaylist* songs);
+    void NewPlaylistCommand(CPlaylist* songs);
     // The list's shown playlist and focused row (null and -1 while there is no list).
     CPlaylist* ShownPlaylist() const;
     int FocusedRow() const;
@@ -221,6 +239,8 @@ private:
     std::unique_ptr<CWndTrackbar> volumeBar_;
     std::unique_ptr<CWndTrackbar> panBar_;
     std::unique_ptr<CWndToolbar> toolbar_;
+    std::unique_ptr<CWndList> list_;
+    std::unique_ptr<CWndTree> tree_;
     std::unique_ptr<CWndSplit> split_;
     std::unique_ptr<CNet> net_;
     std::unique_ptr<COutput> output_;

@@ -77,24 +77,27 @@ int Serial(CMainWindow* hub) {
 int main(int argc, char** argv) {
     const int changes = argc > 1 ? std::atoi(argv[1]) : 1000;
     th::StartWithEmptySettings();
-    auto main = std::make_unique<th::TestMainWindow>();
+    // Twenty songs of about 0.6 s each, all in the cache; the window builds its tree from them.
+    const int kSongs = 20;
+    const int rows = static_cast<int>(0.6 / ModuleSeconds(1)) + 1;
+    bool written = true;
+    auto main = std::make_unique<th::TestMainWindow>(SW_SHOWNORMAL, [&] {
+        std::vector<Song> list;
+        for (int i = 0; i < kSongs; ++i) {
+            float seconds = static_cast<float>(ModuleSeconds(rows));
+            Song s{L"Soak\\song" + std::to_wstring(i) + L".mod", Module(rows, i % 5), 1, 31, seconds,
+                   0.0f, seconds};
+            written = WriteSongFile(cacheFolder + s.file, s.image) && written;
+            list.push_back(s);
+        }
+        written = WriteCatalogue(libraryPath, list) && written;
+    });
     CMainWindow* hub = CMainWindow::FromHandle(main->Handle());
     if (!hub || !hub->GetOutput()) {
         std::printf("no main window\n");
         return 1;
     }
-    // Twenty songs of about 0.6 s each, all in the cache.
-    const int kSongs = 20;
-    const int rows = static_cast<int>(0.6 / ModuleSeconds(1)) + 1;
-    std::vector<Song> list;
-    for (int i = 0; i < kSongs; ++i) {
-        float seconds = static_cast<float>(ModuleSeconds(rows));
-        Song s{L"Soak\\song" + std::to_wstring(i) + L".mod", Module(rows, i % 5), 1, 31, seconds,
-               0.0f, seconds};
-        if (!WriteSongFile(cacheFolder + s.file, s.image)) return 1;
-        list.push_back(s);
-    }
-    if (!WriteCatalogue(libraryPath, list) || !hub->GetLibrary()->Reload(0)) return 1;
+    if (!written || !main->WaitUntilReady()) return 1;
     std::vector<int> ids;
     for (int i = 1; i <= kSongs; ++i) ids.push_back(i);
     auto playlist = PlaylistOf(ids);

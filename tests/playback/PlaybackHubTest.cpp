@@ -132,9 +132,8 @@ TEST_F(PlaybackHub, MissingSongIsDownloadedAndThenPlays) {
     const std::string wanted = th::ReadFileBytes(served);
     ASSERT_FALSE(wanted.empty());
     ASSERT_TRUE(WaitFor([&] { return th::ReadFileBytes(libraryPath) == wanted; }, 30000));
-    th::PumpFor(300);
+    ASSERT_TRUE(main->WaitUntilReady());
     CLibrary* library = hub->GetLibrary();
-    ASSERT_TRUE(library->Reload(0));
     ASSERT_GE(library->GetCount(), 2);
     int first = 0, second = 0;
     for (int id = 1; id <= library->GetCount(); id++) {

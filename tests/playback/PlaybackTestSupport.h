@@ -113,23 +113,29 @@ protected:
     }
     // Opens the main window over a catalogue of `count` songs of `seconds` each, all in the
     // cache, and puts a playlist of them into the playlist set.
-    void Open(int count, float seconds, bool cached = true) {
-        main = std::make_unique<th::TestMainWindow>();
+    // `shape` may set each song's artist and title.
+    void Open(int count, float seconds, bool cached = true,
+              const std::function<void(Song&, int)>& shape = nullptr) {
+        int rows = int(seconds / ModuleSeconds(1, 31, 32)) + 1;
+        bool written = true;
+        // The window builds its tree from this catalogue as it starts.
+        main = std::make_unique<th::TestMainWindow>(SW_SHOWNORMAL, [&] {
+            std::vector<Song> list;
+            for (int i = 0; i < count; i++) {
+                Song s{L"Tester\\song" + std::to_wstring(i) + L".mod", Module(rows, i, false, 0, 1, 31, 32), 1, 31,
+                       seconds, 0.0f, seconds - 0.5f};
+                if (shape) shape(s, i);
+                if (cached) written = WriteSongFile(cacheFolder + s.file, s.image) && written;
+                list.push_back(s);
+            }
+            written = WriteCatalogue(libraryPath, list) && written;
+        });
+        ASSERT_TRUE(written);
         ASSERT_TRUE(main->IsOpen());
         hub = CMainWindow::FromHandle(main->Handle());
         ASSERT_NE(hub, nullptr);
-        int rows = int(seconds / ModuleSeconds(1, 31, 32)) + 1;
-        std::vector<Song> list;
-        for (int i = 0; i < count; i++) {
-            Song s{L"Tester\\song" + std::to_wstring(i) + L".mod", Module(rows, i, false, 0, 1, 31, 32), 1, 31,
-                   seconds, 0.0f, seconds - 0.5f};
-            if (cached) {
-                ASSERT_TRUE(WriteSongFile(cacheFolder + s.file, s.image));
-            }
-            list.push_back(s);
-        }
-        ASSERT_TRUE(WriteCatalogue(libraryPath, list));
-        ASSERT_TRUE(hub->GetLibrary()->Reload(0));
+        ASSERT_TRUE(main->WaitUntilReady());
+        ASSERT_EQ(hub->GetLibrary()->GetCount(), count);
         std::vector<int> ids;
         for (int i = 1; i <= count; i++) ids.push_back(i);
         playlist = PlaylistOf(ids);

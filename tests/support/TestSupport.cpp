@@ -2,6 +2,7 @@
 
 #include "app/Globals.h"
 #include "app/MainWindow.h"
+#include "ui/tree/WndTree.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
 
@@ -194,13 +195,21 @@ void DropQuitMessage() {
     }
 }
 
-TestMainWindow::TestMainWindow(int showCommand) {
+TestMainWindow::TestMainWindow(int showCommand) : TestMainWindow(showCommand, [] {}) {}
+
+TestMainWindow::TestMainWindow(int showCommand, const std::function<void()>& prepare) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!hInstance) hInstance = instance;
     CMainWindow::RegisterWindowClass(instance);
     SetDataFolders(appData_.Path());
+    prepare();
     window_ = CreateAndShowMainWindow(instance, showCommand);
     PumpFor(50);
+}
+
+bool TestMainWindow::WaitUntilReady(DWORD timeoutMs) {
+    CMainWindow* hub = CMainWindow::FromHandle(window_);
+    return hub && PumpUntil([hub] { return hub->GetTree() && hub->GetTree()->IsReady(); }, timeoutMs);
 }
 
 TestMainWindow::~TestMainWindow() {

@@ -67,6 +67,9 @@ bool SettingExists(const wchar_t* name, DWORD* type = nullptr, DWORD* size = nul
 class TestMainWindow {
 public:
     explicit TestMainWindow(int showCommand = SW_SHOWNORMAL);
+    // `prepare` runs once the data folders are set and before the window exists, so that it
+    // can write the catalogue, songs or playlists that the window reads as it starts.
+    TestMainWindow(int showCommand, const std::function<void()>& prepare);
     ~TestMainWindow();
     TestMainWindow(const TestMainWindow&) = delete;
     TestMainWindow& operator=(const TestMainWindow&) = delete;
@@ -75,6 +78,9 @@ public:
     bool IsOpen() const { return window_ && IsWindow(window_); }
     // Folder standing in for the application-data folder (ends with a backslash).
     const std::wstring& AppData() const { return appData_.Path(); }
+    // Pumps until the library tree has been built from the catalogue (the window's first
+    // WM_APP_LIBRARY_READY 1). Returns false on time-out.
+    bool WaitUntilReady(DWORD timeoutMs = 30000);
     // Sends WM_CLOSE and pumps until the window is destroyed. Returns false on time-out.
     bool Close(DWORD timeoutMs = 10000);
 

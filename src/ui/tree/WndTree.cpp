@@ -17,6 +17,7 @@ namespace {
 
 constexpr const wchar_t* kFavouritesText = L"Favourites";
 constexpr const wchar_t* kPlaylistsText = L"Playlists";
+constexpr const wchar_t* kSearchResultsText = L"Search results";
 constexpr const wchar_t* kNewPlaylistText = L"New playlist";
 constexpr const wchar_t* kDeletePlaylistText = L"Delete playlist";
 constexpr const wchar_t* kAddToFavouritesText = L"Add to favourites";
@@ -348,6 +349,41 @@ void CWndTree::SortPlaylists() {
     if (!playlistsItem_) return;
     SendMessageW(control_, TVM_SORTCHILDREN, 0, reinterpret_cast<LPARAM>(playlistsItem_));
     InvalidateRect(control_, nullptr, TRUE);
+}
+
+std::unique_ptr<CPlaylist> CWndTree::ShowSearchResults(std::unique_ptr<CPlaylist> results) {
+    if (!ready_ || !libraryItem_ || !results) return nullptr;
+    if (!searchItem_) {
+        searchItem_ = InsertNode(libraryItem_, TVI_FIRST, kSearchResultsText, results.get(), images_.artist);
+        if (!searchItem_) return nullptr;  // results is deleted on return
+        results.release();
+        Select(searchItem_);
+        return nullptr;
+    }
+    std::unique_ptr<CPlaylist> old(GetPlaylistOf(searchItem_));
+    TVITEMW tv{};
+    tv.mask = TVIF_HANDLE | TVIF_PARAM;
+    tv.hItem = searchItem_;
+    tv.lParam = reinterpret_cast<LPARAM>(results.get());
+    if (!SendMessageW(control_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&tv))) {
+        old.release();  // still the node's
+        return nullptr;
+    }
+    results.release();
+    Select(searchItem_);
+    return old;
+}
+
+// The selection moves off the node only when it is on it.
+void CWndTree::RemoveSearchResults() {
+    if (!searchItem_) return;
+    HTREEITEM item = searchItem_;
+    searchItem_ = nullptr;
+    HTREEITEM selected = reinterpret_cast<HTREEITEM>(SendMessageW(control_, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (selected == item)
+        RemoveNode(item);
+    else
+        SendMessageW(control_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(item));
 }
 
 void CWndTree::RemoveNode(HTREEITEM item) {

@@ -79,6 +79,14 @@ public:
     void SelectSongArtist(int songId);
     void SelectRandomArtist();
 
+    // Find in the library: a "Search results" node stands first under the Library node while
+    // a search is shown. ShowSearchResults puts `results` into that node (made when missing)
+    // and selects it; it hands back the playlist the node held before (null for a new node),
+    // which the caller disposes of as a deleted node's. The node is never saved.
+    std::unique_ptr<CPlaylist> ShowSearchResults(std::unique_ptr<CPlaylist> results);
+    void RemoveSearchResults();
+    HTREEITEM GetSearchItem() const { return searchItem_; }
+
     void SortPlaylists();
     // Deletes a node, moving the selection to a neighbour first.
     void RemoveNode(HTREEITEM item);
@@ -173,6 +181,7 @@ private:
     std::vector<HTREEITEM> artistItems_;  // the Library node's children, in their order
     HTREEITEM playlistsItem_ = nullptr;
     HTREEITEM favouritesItem_ = nullptr;
+    HTREEITEM searchItem_ = nullptr;
     int artistCount_ = 0;
     bool ready_ = false;
 

@@ -1,0 +1,211 @@
+// The library tree and the song list in the main window: the catalogue becomes the tree, the
+// chosen node fills the list, and the list, the tree, the tray menu's entries and the find box
+// drive playback through the hub with the messages the controls themselves send.
+
+#include "PlaybackTestSupport.h"
+
+#include "playlists/PlaylistFiles.h"
+#include "ui/frame/WndSearchBox.h"
+#include "ui/frame/WndTrackbar.h"
+#include "ui/list/WndList.h"
+#include "ui/tree/WndTree.h"
+
+#include <commctrl.h>
+
+namespace playtest {
+namespace {
+
+class LibraryHub : public PlaybackHubTest {
+protected:
+    // Songs 1-3 by "Alpha", 4-5 by "Beta", 6 by "Gamma", titles "Song 1" to "Song 6". Unsorted, an
+    // artist's list shows the newest song (the highest id) first.
+    void OpenLibrary(float seconds = 3.0f) {
+        Open(6, seconds, true, [](Song& s, int i) {
+            static const wchar_t* const kArtists[] = {L"Alpha", L"Alpha", L"Alpha", L"Beta", L"Beta", L"Gamma"};
+            s.artist = kArtists[i];
+        });
+        tree = hub->GetTree();
+        list = hub->GetList();
+        ASSERT_NE(tree, nullptr);
+        ASSERT_NE(list, nullptr);
+    }
+    HTREEITEM Artist(const wchar_t* name) const { return tree->FindChild(tree->GetLibraryItem(), name); }
+    void SelectNode(HTREEITEM item) {
+        SendMessageW(tree->GetControl(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    }
+    HTREEITEM FirstChild(HTREEITEM parent) const {
+        return TreeView_GetChild(tree->GetControl(), parent);
+    }
+    // A real double click on a row of the list.
+    void DoubleClickRow(int row) {
+        RECT r{};
+        ListView_GetItemRect(list->GetWindow(), row, &r, LVIR_LABEL);
+        LPARAM at = MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2);
+        HWND w = list->GetWindow();
+        SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(w, WM_LBUTTONUP, 0, at);
+        SendMessageW(w, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        SendMessageW(w, WM_LBUTTONUP, 0, at);
+    }
+    std::wstring StatusMessage() const {
+        wchar_t text[256] = {};
+        HWND bar = FindWindowExW(main->Handle(), nullptr, STATUSCLASSNAMEW, nullptr);
+        SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    void Type(const wchar_t* text) {
+        SetWindowTextW(hub->GetSearchBox()->GetWindow(), text);
+        th::PumpFor(400);  // the pause after typing
+    }
+
+    CWndTree* tree = nullptr;
+    CWndList* list = nullptr;
+};
+
+// Ready: the Library node holds the artists, Close works again, and choosing an artist shows
+// its songs with the first row focused; a double click plays that row and the title, the
+// playing row and the selection follow the audible song through Next.
+TEST_F(LibraryHub, ArtistNodeFillsTheListAndADoubleClickPlays) {
+    OpenLibrary();
+    UINT close = GetMenuState(GetSystemMenu(main->Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND);
+    EXPECT_FALSE(close & MF_GRAYED) << "Close is available once the tree is built";
+    ASSERT_NE(Artist(L"Alpha"), nullptr);
+    ASSERT_NE(Artist(L"Gamma"), nullptr);
+
+    SelectNode(Artist(L"Alpha"));
+    ASSERT_NE(list->GetPlaylist(), nullptr);
+    EXPECT_EQ(list->GetPlaylist()->GetKind(), CPlaylist::kArtist);
+    EXPECT_EQ(list->RowCount(), 3);
+    EXPECT_EQ(list->FocusedRow(), 0);
+    EXPECT_TRUE(hub->Buttons().play);
+    EXPECT_TRUE(hub->GetPositionBar() && IsWindowEnabled(hub->GetPositionBar()->GetWindow()))
+        << "the position stands for the focused row's song";
+
+    DoubleClickRow(1);
+    ASSERT_TRUE(TitleBecomes(L"Alpha - Song 2"));
+    EXPECT_EQ(hub->GetOutput()->GetPlaylist(), list->GetPlaylist());
+    Command(ID_NEXT);
+    ASSERT_TRUE(TitleBecomes(L"Alpha - Song 1"));
+    EXPECT_EQ(list->FocusedRow(), 2) << "the list selects the audible entry's row";
+
+    // Another artist while playing: the list changes, playback does not.
+    SelectNode(Artist(L"Beta"));
+    EXPECT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(TitleOf(main->Handle()), L"Alpha - Song 1");
+}
+
+// Stopped, Next and Previous only move the list's selection, and the buttons follow the
+// focused row.
+TEST_F(LibraryHub, NextAndPreviousWhileStoppedMoveTheSelection) {
+    OpenLibrary();
+    SelectNode(Artist(L"Alpha"));
+    EXPECT_FALSE(hub->Buttons().previous);
+    Command(ID_NEXT);
+    Command(ID_NEXT);
+    EXPECT_EQ(list->FocusedRow(), 2);
+    EXPECT_FALSE(hub->Buttons().next) << "the last row has the focus";
+    Command(ID_NEXT);
+    EXPECT_EQ(list->FocusedRow(), 2);
+    Command(ID_PREVIOUS);
+    EXPECT_EQ(list->FocusedRow(), 1);
+    EXPECT_TRUE(hub->Buttons().previous);
+    EXPECT_TRUE(hub->Buttons().next);
+    EXPECT_FALSE(hub->GetOutput()->IsPlaying());
+}
+
+// The toolbar's Add to favourites takes the audible song; the favourites are on disk within
+// seconds, without waiting for the program to end; the tray menu's favourites entry plays it
+// and shows the favourites with that row selected.
+TEST_F(LibraryHub, FavouritesFromTheToolbarAndTheTrayMenu) {
+    OpenLibrary();
+    SelectNode(Artist(L"Beta"));
+    DoubleClickRow(0);
+    ASSERT_TRUE(TitleBecomes(L"Beta - Song 5"));
+    Command(ID_ADD_FAVOURITES);
+    CPlaylist* favourites = tree->GetFavourites();
+    ASSERT_NE(favourites, nullptr);
+    ASSERT_EQ(favourites->GetCount(), 1);
+    EXPECT_EQ(favourites->GetIdAt(0), 5);
+    const std::wstring file = FavouritesPath(dataFolder);
+    EXPECT_TRUE(WaitFor([&] { return !th::ReadFileBytes(file).empty(); }, 10000))
+        << "the favourites are written soon after the change";
+
+    Command(ID_STOP);
+    th::PumpFor(300);
+    Command(ID_FAVOURITE_FIRST);
+    EXPECT_EQ(tree->GetSelectedPlaylist(), favourites);
+    EXPECT_EQ(list->GetPlaylist(), favourites);
+    EXPECT_EQ(list->FocusedRow(), 0);
+    EXPECT_EQ(hub->GetOutput()->GetPlaylist(), favourites);
+    EXPECT_TRUE(TitleBecomes(L"Beta - Song 5"));
+}
+
+// A new playlist from the list's selection (command 21) becomes a node whose label is being
+// edited; the rename through the tree's notification is kept on disk. Deleting the node that
+// is playing leaves the song playing and the list off the deleted playlist.
+TEST_F(LibraryHub, NewPlaylistFromSongsRenamedThenDeletedWhilePlaying) {
+    OpenLibrary(8.0f);
+    Command(ID_NEW_PLAYLIST, reinterpret_cast<LPARAM>(PlaylistOf({4, 6}).release()));
+    HWND edit = TreeView_GetEditControl(tree->GetControl());
+    ASSERT_NE(edit, nullptr) << "the new playlist's label is being edited";
+    SetWindowTextW(edit, L"Road trip");
+    TreeView_EndEditLabelNow(tree->GetControl(), FALSE);
+    th::PumpFor(100);
+    HTREEITEM node = tree->FindChild(tree->GetPlaylistsItem(), L"Road trip");
+    ASSERT_NE(node, nullptr);
+    CPlaylist* made = tree->GetPlaylistOf(node);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->GetCount(), 2);
+    EXPECT_TRUE(WaitFor([&] { return !th::ReadFileBytes(PlaylistPath(dataFolder, L"Road trip")).empty(); }, 10000));
+
+    SelectNode(node);
+    ASSERT_EQ(list->GetPlaylist(), made);
+    DoubleClickRow(0);
+    ASSERT_TRUE(TitleBecomes(L"Beta - Song 4"));
+    tree->DeletePlaylist(node);
+    th::PumpFor(100);
+    EXPECT_EQ(tree->FindChild(tree->GetPlaylistsItem(), L"Road trip"), nullptr);
+    EXPECT_NE(list->GetPlaylist(), made);
+    EXPECT_EQ(hub->GetOutput()->GetPlaylist(), nullptr);
+    EXPECT_TRUE(hub->GetOutput()->IsPlaying());
+    EXPECT_EQ(TitleOf(main->Handle()), L"Beta - Song 4");
+}
+
+// Typing shows the results under a "Search results" node first under Library, with the count
+// in the status bar; a song playing from them plays on when the query changes; blanks and an
+// emptied box remove the node.
+TEST_F(LibraryHub, SearchResultsNodeFollowsTheFindBox) {
+    OpenLibrary(8.0f);
+    SelectNode(Artist(L"Gamma"));
+    Type(L"song alpha");
+    HTREEITEM results = FirstChild(tree->GetLibraryItem());
+    ASSERT_NE(results, nullptr);
+    EXPECT_EQ(tree->GetNodeText(results), L"Search results");
+    EXPECT_EQ(tree->GetSearchItem(), results);
+    EXPECT_EQ(list->RowCount(), 3);
+    EXPECT_EQ(StatusMessage(), L"3 songs found");
+
+    DoubleClickRow(0);
+    ASSERT_TRUE(TitleBecomes(L"Alpha - Song 1"));
+    Type(L"beta 5");
+    EXPECT_EQ(list->RowCount(), 1);
+    EXPECT_EQ(StatusMessage(), L"1 songs found");
+    EXPECT_EQ(tree->GetSearchItem(), results) << "the node stays and takes the new results";
+    EXPECT_TRUE(hub->GetOutput()->IsPlaying());
+    EXPECT_EQ(hub->GetOutput()->GetPlaylist(), nullptr) << "the engine let go of the old results";
+
+    // Another node leaves the results; the next query brings them back.
+    SelectNode(Artist(L"Beta"));
+    EXPECT_EQ(list->RowCount(), 2);
+    Type(L"gamma");
+    EXPECT_EQ(tree->GetSelectedPlaylist(), list->GetPlaylist());
+    EXPECT_EQ(list->RowCount(), 1);
+
+    Type(L"   ");
+    EXPECT_EQ(tree->GetSearchItem(), nullptr);
+    EXPECT_NE(FirstChild(tree->GetLibraryItem()), results);
+    EXPECT_EQ(TitleOf(main->Handle()), L"Alpha - Song 1");
+}
+
+}  // namespace
+}  // namespace playtest
