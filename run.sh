@@ -4,18 +4,26 @@
 # playlists and the song cache persist between runs).
 #   With $DISPLAY set: runs on that display until the program is closed.
 #   Without a display: runs on a virtual display, saves a screenshot of the running program
-#   once its library is loaded (path printed; TH_SCREENSHOT overrides it), then ends the
-#   program and the server.
+#   once its library is loaded (path printed; TH_SCREENSHOT overrides it), then plays the first
+#   song of the first artist by itself and saves a second one while it plays
+#   (TH_SCREENSHOT_PLAYING), then ends the program and the server.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cd "$root"
 
+say() { echo "run.sh: $*"; }
+say "installing what is missing (Debian packages, once)"
 scripts/deps.sh
+say "fetching the demo music (once)"
 scripts/fetch-music.sh >/dev/null
+say "building the library server and tools (build/native)"
 scripts/build.sh native build/native
+say "building tunehaven for Windows (build/win; the first build takes several minutes)"
 scripts/build.sh win build/win
 
+say "assembling the demo library (once)"
 library=$(scripts/demo-library.sh | tail -n1)
+say "starting the library server on 127.0.0.1:8417"
 log="$root/build/native/server.log"
 build/native/tunehaven-server "$library" >"$log" 2>&1 &
 server_pid=$!
@@ -38,12 +46,14 @@ export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
 exe="$root/build/win/tunehaven.exe"
 
 if [ -n "${DISPLAY:-}" ]; then
+  say "starting tunehaven on display $DISPLAY"
   [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
   wine "$exe"
   exit 0
 fi
 
 # No display: a virtual one, a screenshot of the running program, then an orderly end.
+say "no display: starting tunehaven on a virtual one"
 display_file=$(mktemp)
 Xvfb -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 8>"$display_file" &
 xvfb_pid=$!
@@ -57,14 +67,26 @@ app_pid=$!
 # The screenshot waits for the library: the version check, a download of a newer catalogue and
 # the tree's build come first.
 wait_s=${TH_SCREENSHOT_TIMEOUT:-90}
+say "waiting for the catalogue and the library tree (at most $wait_s s)"
 if wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout "$wait_s"; then
-  echo "run.sh: the library is loaded"
+  say "the library is loaded"
 else
   echo "run.sh: the library was not loaded within $wait_s s; the screenshot shows the program as it is" >&2
 fi
 sleep 1  # the last repaint after the tree's completion
 shot=${TH_SCREENSHOT:-$root/build/tunehaven-screenshot.png}
 import -window root "$shot"
-echo "run.sh: screenshot of the running program saved to $shot"
+say "screenshot of the loaded library saved to $shot"
+say "playing the first song of the first artist"
+if wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout 60 --play; then
+  say "a song is playing"
+else
+  echo "run.sh: no song started within 60 s; the screenshot shows the program as it is" >&2
+fi
+sleep 2  # the position and the time move on
+playing=${TH_SCREENSHOT_PLAYING:-$root/build/tunehaven-playing.png}
+import -window root "$playing"
+say "screenshot of the song playing saved to $playing"
+say "ending tunehaven and the server"
 wineserver -k 2>/dev/null || true
 wait "$app_pid" 2>/dev/null || true
