@@ -4,8 +4,8 @@
 # playlists and the song cache persist between runs).
 #   With $DISPLAY set: runs on that display until the program is closed.
 #   Without a display: runs on a virtual display, saves a screenshot of the running program
-#   once its library is loaded (path printed; TH_SCREENSHOT overrides it), then plays the first
-#   song of the first artist by itself and saves a second one while it plays
+#   once its library is loaded and the first artist is chosen (path printed; TH_SCREENSHOT
+#   overrides it), then plays that artist's first song by itself and saves a second one while it plays
 #   (TH_SCREENSHOT_PLAYING), then ends the program and the server.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -73,11 +73,14 @@ if wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout "$wa
 else
   echo "run.sh: the library was not loaded within $wait_s s; the screenshot shows the program as it is" >&2
 fi
+say "choosing the first artist in the tree"
+wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout 10 --select ||
+  echo "run.sh: no artist with songs was found; the screenshot shows the program as it is" >&2
 sleep 1  # the last repaint after the tree's completion
 shot=${TH_SCREENSHOT:-$root/build/tunehaven-screenshot.png}
 import -window root "$shot"
 say "screenshot of the loaded library saved to $shot"
-say "playing the first song of the first artist"
+say "playing the first song of that artist"
 if wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout 60 --play; then
   say "a song is playing"
 else

@@ -2,11 +2,12 @@
 // artists and the status bar's message part is empty again (the build clears it when the tree
 // is complete). For scripts that look at the running program, such as run.sh's screenshot.
 //
-//   tunehaven-ready [--desktop NAME] [--timeout SECONDS] [--play]
+//   tunehaven-ready [--desktop NAME] [--timeout SECONDS] [--select | --play]
 //
 // --desktop looks for the program on that desktop (Wine's "explorer /desktop=NAME" runs it on
-// one of its own). --play then does what a user would to hear something: it chooses the first
-// artist in the tree, plays the list's first row, and waits until the title names the song.
+// one of its own). Once the library is loaded, --select chooses the first artist in the tree
+// whose list has songs, as a user's click would; --play also plays the list's first row and
+// waits until the title names the song.
 // Exits with 0 once the library is loaded (and with --play the song plays), 1 when the time
 // runs out first (default 60 s), 2 when no tunehaven window appeared in that time.
 
@@ -29,20 +30,26 @@ constexpr LRESULT kNodesWithoutArtists = 3;
 // between two messages of the start.
 constexpr int kSteadyPolls = 3;
 
-HWND FindTree(HWND main) {
-    HWND tree = nullptr;
+HWND FindChildOfClass(HWND main, const wchar_t* className) {
+    struct Search {
+        const wchar_t* className;
+        HWND found;
+    } search{className, nullptr};
     EnumChildWindows(
         main,
-        [](HWND child, LPARAM found) -> BOOL {
+        [](HWND child, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
             wchar_t name[32] = {};
             GetClassNameW(child, name, 32);
-            if (wcscmp(name, WC_TREEVIEWW) != 0) return TRUE;
-            *reinterpret_cast<HWND*>(found) = child;
+            if (wcscmp(name, s->className) != 0) return TRUE;
+            s->found = child;
             return FALSE;
         },
-        reinterpret_cast<LPARAM>(&tree));
-    return tree;
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
+
+HWND FindTree(HWND main) { return FindChildOfClass(main, WC_TREEVIEWW); }
 
 bool LibraryLoaded(HWND main) {
     HWND tree = FindTree(main);
@@ -68,18 +75,36 @@ HTREEITEM NextItem(HWND tree, UINT relation, HTREEITEM item) {
     return reinterpret_cast<HTREEITEM>(next);
 }
 
-// The roots are Favourites, Playlists and Library; the Library's first child is an artist.
-// Choosing it fills the list with the first row focused; Play as the list's Enter key sends it.
-bool PlayFirstArtist(HWND main) {
+LRESULT Ask(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, msg, wp, lp, SMTO_ABORTIFHUNG, 5000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+// The roots are Favourites, Playlists and Library; below the Library stand the artists, and
+// below an artist its collaborations. The first of these nodes whose list has songs is chosen
+// (an artist whose every song is a collaboration shows none of its own), which fills the list
+// with the first row focused; Play goes as the list's Enter key sends it.
+bool SelectFirstArtist(HWND main, bool play) {
     HWND tree = FindTree(main);
-    if (!tree) return false;
+    HWND list = FindChildOfClass(main, WC_LISTVIEWW);
+    if (!tree || !list) return false;
     HTREEITEM library = NextItem(tree, TVGN_ROOT, nullptr);
     for (int i = 0; i < 2 && library; ++i) library = NextItem(tree, TVGN_NEXT, library);
-    HTREEITEM artist = library ? NextItem(tree, TVGN_CHILD, library) : nullptr;
-    if (!artist) return false;
-    SendMessageTimeoutW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(artist), SMTO_ABORTIFHUNG,
-                        1000, nullptr);
-    return PostMessageW(main, WM_COMMAND, ID_PLAY, 1) != FALSE;
+    if (!library) return false;
+    for (HTREEITEM artist = NextItem(tree, TVGN_CHILD, library); artist; artist = NextItem(tree, TVGN_NEXT, artist)) {
+        HTREEITEM node = artist;
+        HTREEITEM child = NextItem(tree, TVGN_CHILD, artist);
+        for (;;) {
+            Ask(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node));
+            if (Ask(list, LVM_GETITEMCOUNT, 0, 0) > 0)
+                return !play || PostMessageW(main, WM_COMMAND, ID_PLAY, 1) != FALSE;
+            if (!child) break;
+            node = child;
+            child = NextItem(tree, TVGN_NEXT, child);
+        }
+    }
+    return false;
 }
 
 // A playing song's title is "artist - title"; the idle title has no dash.
@@ -96,15 +121,18 @@ int wmain(int argc, wchar_t** argv) {
     const wchar_t* desktop = nullptr;
     double timeout = 60;
     bool play = false;
+    bool select = false;
     for (int i = 1; i < argc; ++i) {
         if (wcscmp(argv[i], L"--desktop") == 0 && i + 1 < argc) {
             desktop = argv[++i];
         } else if (wcscmp(argv[i], L"--timeout") == 0 && i + 1 < argc) {
             timeout = _wtof(argv[++i]);
         } else if (wcscmp(argv[i], L"--play") == 0) {
-            play = true;
+            play = select = true;
+        } else if (wcscmp(argv[i], L"--select") == 0) {
+            select = true;
         } else {
-            fwprintf(stderr, L"usage: tunehaven-ready [--desktop NAME] [--timeout SECONDS] [--play]\n");
+            fwprintf(stderr, L"usage: tunehaven-ready [--desktop NAME] [--timeout SECONDS] [--select | --play]\n");
             return 2;
         }
     }
@@ -123,8 +151,9 @@ int wmain(int argc, wchar_t** argv) {
         seenWindow |= main != nullptr;
         steady = main && LibraryLoaded(main) ? steady + 1 : 0;
         if (steady < kSteadyPolls) continue;
+        if (!select) return 0;
+        if (!SelectFirstArtist(main, play)) return 1;
         if (!play) return 0;
-        if (!PlayFirstArtist(main)) return 1;
         // The song may have to be downloaded first.
         for (; GetTickCount64() < end; Sleep(kPollMs))
             if (TitleNamesASong(main)) return 0;
