@@ -4,6 +4,7 @@
 
 #include "PlaybackTestSupport.h"
 
+#include "BenchCatalogue.h"
 #include "playlists/PlaylistFiles.h"
 #include "ui/frame/WndSearchBox.h"
 #include "ui/frame/WndTrackbar.h"
@@ -205,6 +206,33 @@ TEST_F(LibraryHub, SearchResultsNodeFollowsTheFindBox) {
     EXPECT_EQ(tree->GetSearchItem(), nullptr);
     EXPECT_NE(FirstChild(tree->GetLibraryItem()), results);
     EXPECT_EQ(TitleOf(main->Handle()), L"Alpha - Song 1");
+}
+
+// While the tree is built from a large catalogue the window cannot be closed from the title
+// bar, the system menu or the tray, and a query waits; once ready the query's results show.
+TEST_F(LibraryHub, WhileTheTreeIsBuiltCloseIsRefusedAndAQueryWaits) {
+    bool written = false;
+    main = std::make_unique<th::TestMainWindow>(SW_SHOWNORMAL,
+                                                [&] { written = th::WriteBenchCatalogue(libraryPath); });
+    ASSERT_TRUE(written);
+    hub = CMainWindow::FromHandle(main->Handle());
+    ASSERT_NE(hub, nullptr);
+    tree = hub->GetTree();
+    list = hub->GetList();
+    HMENU system = GetSystemMenu(main->Handle(), FALSE);
+    ASSERT_TRUE(th::PumpUntil([&] { return (GetMenuState(system, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0; }, 10000));
+    if (tree->IsReady()) GTEST_SKIP() << "the build ended before it could be watched";
+    Command(ID_QUIT);
+    SetWindowTextW(hub->GetSearchBox()->GetWindow(), L"a");
+    th::PumpFor(250);  // past the pause after typing
+    EXPECT_TRUE(main->IsOpen()) << "Quit is refused while the tree is built";
+    if (!tree->IsReady()) EXPECT_EQ(tree->GetSearchItem(), nullptr) << "the query waits for the tree";
+
+    ASSERT_TRUE(main->WaitUntilReady(60000));
+    th::PumpFor(100);
+    EXPECT_FALSE(GetMenuState(system, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_NE(tree->GetSearchItem(), nullptr) << "the waiting query ran once the tree was ready";
+    EXPECT_GT(list->RowCount(), 0);
 }
 
 }  // namespace
