@@ -279,6 +279,9 @@ void COutput::SelectNext(int serial) {
     int nextId = 0;
     {
         CLockGuard guard(lock_);
+        // This runs on the loader and output threads too, while the window thread may change
+        // the playlist's entries.
+        CLockGuard entries(CPlaylist::EntriesLock());
         switch (*random_) {
         case 0:
             next_.Clear();

@@ -94,7 +94,13 @@ int CPlaylist::IndexOfSerial(int serial) const {
     return -1;
 }
 
+CLock& CPlaylist::EntriesLock() {
+    static CLock lock;
+    return lock;
+}
+
 int CPlaylist::Add(int songId, bool allowDuplicate) {
+    CLockGuard guard(EntriesLock());
     if (!allowDuplicate) {
         int index = IndexOfSong(songId);
         if (index >= 0) return index;
@@ -106,6 +112,7 @@ int CPlaylist::Add(int songId, bool allowDuplicate) {
 
 void CPlaylist::AddAll(const CPlaylist* other, bool allowDuplicate) {
     if (!other) return;
+    CLockGuard guard(EntriesLock());
     // Walk a copy of the ids: adding a playlist to itself must not chase its own tail.
     std::vector<int> ids;
     ids.reserve(other->items_.size());
@@ -118,10 +125,12 @@ void CPlaylist::AddAll(const CPlaylist* other, bool allowDuplicate) {
 
 void CPlaylist::RemoveAt(int index) {
     if (index < 0 || index >= GetCount()) return;
+    CLockGuard guard(EntriesLock());
     items_.erase(items_.begin() + index);
 }
 
 void CPlaylist::Move(int from, int to) {
+    CLockGuard guard(EntriesLock());
     sortColumn_ = 0;
     int count = GetCount();
     if (from < 0 || from >= count) return;
@@ -142,6 +151,7 @@ void CPlaylist::Sort(int column, bool descending) {
     descending_ = descending;
     if (items_.empty() || column < kFileName || column > kRms || !sortLibrary) return;
     const CLibrary* library = sortLibrary;
+    CLockGuard guard(EntriesLock());
     // An entry without a song goes after every entry with one, in either direction.
     std::stable_sort(items_.begin(), items_.end(),
                      [library, column, descending](const CPlaylistItem& x, const CPlaylistItem& y) {
@@ -161,6 +171,7 @@ void CPlaylist::GetSortState(int& column, bool& descending) const {
 
 bool CPlaylist::PickRandomEntry(int currentSerial, bool resetWhenExhausted, int& serial,
                                 int& songId) {
+    CLockGuard guard(EntriesLock());
     if (currentSerial != 0) played_.insert(currentSerial);
     serial = songId = 0;
     unsigned n = static_cast<unsigned>(items_.size());
@@ -181,6 +192,7 @@ bool CPlaylist::PickRandomEntry(int currentSerial, bool resetWhenExhausted, int&
 }
 
 bool CPlaylist::Load(const wchar_t* path) {
+    CLockGuard guard(EntriesLock());
     loadedSort_ = 0;
     descending_ = false;
     sortColumn_ = 0;

@@ -3,6 +3,7 @@
 // sort state and a memory of the entries picked at random. User playlists and the
 // favourites are stored as playlist files, read through CXMLReader.
 
+#include "base/Lock.h"
 #include "library/XMLReader.h"
 #include "playlists/PlaylistItem.h"
 
@@ -29,6 +30,12 @@ public:
 
     explicit CPlaylist(int kind);
     ~CPlaylist() override;
+
+    // The entries of every playlist change on the window thread (and an artist's on the tree's
+    // build thread) while playback's own threads walk the playing playlist for its next entry:
+    // each change holds this lock, and so does each walk made off the window thread. It is
+    // held for a few instructions, or for one sort or one load of a playlist.
+    static CLock& EntriesLock();
 
     // The catalogue the sort compares songs from. Set by the main window once the library
     // exists and cleared before it goes; without one, sorting keeps the order.

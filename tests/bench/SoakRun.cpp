@@ -97,7 +97,10 @@ int main(int argc, char** argv) {
         std::printf("no main window\n");
         return 1;
     }
-    if (!written || !main->WaitUntilReady()) return 1;
+    if (!written || !main->WaitUntilReady()) {
+        std::printf("the songs were not written or the library tree was not built\n");
+        return 1;
+    }
     std::vector<int> ids;
     for (int i = 1; i <= kSongs; ++i) ids.push_back(i);
     auto playlist = PlaylistOf(ids);
