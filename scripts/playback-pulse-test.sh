@@ -12,42 +12,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "${1:?build tree}" && pwd)
 skip() { echo "SKIPPED: $*"; exit 77; }
 
-command -v pulseaudio >/dev/null || skip "pulseaudio is not installed"
-command -v parec >/dev/null || skip "parec (pulseaudio-utils) is not installed"
 suite=$build/tests/test_playback.exe
 [ -f "$suite" ] || { echo "playback-pulse-test: build $suite first"; exit 2; }
 
 # The display and the common Wine settings of the build tree; the prefix is replaced below.
 source "$root/scripts/wine-env.sh" "$build"
-
-work=$(mktemp -d)
-export XDG_RUNTIME_DIR=$work/run
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-export WINEPREFIX=$build/wineprefix-pulse-playback
+source "$root/scripts/pulse-env.sh"
+pulse_start playback-pulse-test "$build/wineprefix-pulse-playback" "format=float32le rate=48000 channels=2"
 export TH_PLAYBACK_PULSE_DIR=$work
-recorder=
-cleanup() {
-  [ -n "$recorder" ] && kill "$recorder" 2>/dev/null
-  wineserver -k 2>/dev/null
-  pulseaudio -k 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=file:"$work/pulse.log" \
-  --load="module-null-sink sink_name=nullsink format=float32le rate=48000 channels=2" \
-  --load=module-native-protocol-unix 2>/dev/null ||
-  skip "pulseaudio did not start: $(tail -n 3 "$work/pulse.log" 2>/dev/null)"
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || skip "pulseaudio does not answer"
-
-# A server of this prefix started now sees the sound server.
-wineserver -k 2>/dev/null
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "playback-pulse-test: creating the prefix $WINEPREFIX (about 10 s)"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-fi
 # Start the prefix's services before recording, so that the recording holds only the test.
 wineserver -p 2>/dev/null
 wineboot >/dev/null 2>&1 </dev/null

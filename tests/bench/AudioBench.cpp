@@ -8,6 +8,7 @@
 
 #include "audio/Bass.h"
 
+#include "CpuTime.h"
 #include "TestSupport.h"
 
 #include <cstdio>
@@ -18,23 +19,8 @@ namespace {
 
 const DWORD kRate = 48000;
 
-double ThreadCpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
-double ProcessCpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
+using th::ProcessCpuSeconds;
+using th::ThreadCpuSeconds;
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 

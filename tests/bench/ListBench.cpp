@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ListHost.h"
+#include "CpuTime.h"
 #include "TestSupport.h"
 #include "library/Library.h"
 #include "playlists/Playlist.h"
@@ -40,16 +41,8 @@ std::vector<th::CatalogueSong> MakeSongs() {
     return songs;
 }
 
-// Processor time of this thread in milliseconds. The machines that run this are shared, so
-// the wall time alone says more about the load than about the list.
-double ThreadMs() {
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    auto ms = [](const FILETIME& t) {
-        return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
+// Processor time of this thread in milliseconds.
+double ThreadMs() { return th::ThreadCpuSeconds() * 1000.0; }
 
 struct Figure {
     double total = 0, worst = 0, cpu = 0;

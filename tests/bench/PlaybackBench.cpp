@@ -25,6 +25,7 @@
 
 #include "ModuleWriter.h"
 #include "PlaybackTestSupport.h"
+#include "CpuTime.h"
 #include "TestSupport.h"
 #include "audio/Mixer.h"
 
@@ -36,14 +37,7 @@ constexpr DWORD kFreq = 2;  // 48000 Hz
 constexpr DWORD kRate = 48000;
 constexpr int64_t kFrame = 8;
 
-double ProcessCpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
+using th::ProcessCpuSeconds;
 
 double Median(std::vector<double> v) {
     if (v.empty()) return 0;
