@@ -306,7 +306,17 @@ void COutput::SelectNext(int serial) {
             break;
         }
         case 2: {
-            int id = library_ ? library_->PickRandom(serial) : 0;
+            // The library remembers played songs by id. Once random play over the library runs,
+            // an entry's serial is its song id; the entry playing when it was switched on
+            // carries its playlist's serial, and its song must count as played all the same.
+            int current = serial;
+            for (const COutputItem& item : history_) {
+                if (item.serial == serial) {
+                    current = item.songId;
+                    break;
+                }
+            }
+            int id = library_ ? library_->PickRandom(current) : 0;
             next_ = COutputItem(id, id);
             previous_ = next_;
             break;
