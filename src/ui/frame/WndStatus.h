@@ -32,6 +32,8 @@ public:
     // 100); a negative value hides the progress bar. A value equal to the last one posts
     // nothing.
     void SetProgress(int percent);
+    // Window thread: the message shown now, without the progress percentage.
+    const std::wstring& GetStatusText() const { return baseText_; }
 
     // Window thread: the playing position and the song's duration in whole seconds; a
     // duration of 0 clears the time part.

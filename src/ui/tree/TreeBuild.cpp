@@ -62,6 +62,7 @@ CTreeBuild::~CTreeBuild() {
 bool CTreeBuild::Start(const Images& images) {
     if (thread_ || !library_) return false;
     images_ = images;
+    if (status_) startText_ = status_->GetStatusText();
     // The song cache looks songs up on its own thread; it must not do so while the catalogue is
     // emptied and refilled. It gets the library back with the favourites once the tree is ready.
     if (cache_) cache_->ReleaseLibrary();
@@ -132,7 +133,7 @@ void CTreeBuild::Run() {
     InsertArtists();
     artistCount_ = static_cast<int>(artists_.size());
     if (status_) {
-        status_->SetStatusText(nullptr);
+        status_->SetStatusText(startText_.empty() ? nullptr : startText_.c_str());
         status_->SetProgress(-1);
     }
     PostMessageW(control_, WM_APP_TREE_BUILT, 0, 0);

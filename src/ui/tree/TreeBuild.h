@@ -99,6 +99,10 @@ private:
     CLibrary* library_;
     CCache* cache_;
     Images images_;
+    // The message the status bar showed when the build began (the server could not be
+    // reached, say): shown again once the build's own texts are done. Written by Start before
+    // the thread exists; read by the thread.
+    std::wstring startText_;
 
     // True while the build may go on; cleared by Stop. Looked at before every song and every
     // batch: an atomic costs nothing there, where waiting on an event would be a system call.
