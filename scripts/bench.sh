@@ -5,7 +5,7 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 win=$(cd "${1:-$root/build/win}" && pwd)
 native=$(cd "${2:-$root/build/native}" && pwd)
-cmake --build "$win" --target bench_LibraryBench bench_TreeBench bench_SearchBench bench_CacheBench bench_NetBench bench_AudioBench bench_MutationRun bench_ListBench bench_FrameBench bench_SoakRun bench_PlaybackBench -j"$(nproc)" >/dev/null
+cmake --build "$win" --target bench_LibraryBench bench_TreeBench bench_SearchBench bench_CacheBench bench_NetBench bench_AudioBench bench_MutationRun bench_ListBench bench_FrameBench bench_SoakRun bench_PlaybackBench bench_StartBench -j"$(nproc)" >/dev/null
 export TH_NATIVE_DIR=$native
 
 echo "== catalogue: load, memory, lookups";   "$root/scripts/wine-run.sh" "$win/bench/bench_LibraryBench.exe"
@@ -18,5 +18,6 @@ echo "== audio: decode speed and stream CPU"; "$root/scripts/audio-bench.sh" "$w
 echo "== playback engine: song changes, start, CPU, callback at a change, position"; "$root/scripts/wine-run.sh" "$win/bench/bench_PlaybackBench.exe"
 echo "== frame: toolbar images, rebar, layout, position tick"; "$root/scripts/wine-run.sh" "$win/bench/bench_FrameBench.exe"
 echo "== robustness: damaged catalogues and playlist files"; "$root/scripts/wine-run.sh" "$win/bench/bench_MutationRun.exe"
+echo "== start: window to ready tree, demo size and 100,000 songs, memory"; "$root/scripts/wine-run.sh" "$win/bench/bench_StartBench.exe"
 echo "== soak: 1,000 song changes through the main window"; "$root/scripts/wine-run.sh" "$win/bench/bench_SoakRun.exe"
 echo "== library server: catalogue build and song.php"; "$native/bench_ServerBench" --seconds 3
