@@ -1,6 +1,5 @@
 // Waits until a running tunehaven has loaded its library: its tree holds the library's
-// artists and the status bar's message part is empty again (the build clears it when the tree
-// is complete). For scripts that look at the running program, such as run.sh's screenshot.
+// artists and the status bar no longer shows the build's own texts. For scripts that look at the running program, such as run.sh's screenshot.
 //
 //   tunehaven-ready [--desktop NAME] [--timeout SECONDS] [--select | --play]
 //
@@ -51,6 +50,12 @@ HWND FindChildOfClass(HWND main, const wchar_t* className) {
 
 HWND FindTree(HWND main) { return FindChildOfClass(main, WC_TREEVIEWW); }
 
+// The tree build's own texts in the status bar's message part; once the build is complete the
+// part is empty again, or shows what stood there before (the server could not be reached).
+bool IsBuildText(const wchar_t* message) {
+    return wcsncmp(message, L"Reading library", 15) == 0 || wcsncmp(message, L"Building tree", 13) == 0;
+}
+
 bool LibraryLoaded(HWND main) {
     HWND tree = FindTree(main);
     HWND status = GetDlgItem(main, IDC_STATUSBAR);
@@ -60,9 +65,9 @@ bool LibraryLoaded(HWND main) {
     wchar_t message[128] = {};
     SendMessageTimeoutW(status, WM_GETTEXT, std::size(message), reinterpret_cast<LPARAM>(message),
                         SMTO_ABORTIFHUNG, 1000, nullptr);
-    if (message[0] != L'\0') return false;
+    if (IsBuildText(message)) return false;
     // A program without a tree has nothing more to load once its messages are done.
-    if (!tree) return true;
+    if (!tree) return message[0] == L'\0';
     DWORD_PTR count = 0;
     SendMessageTimeoutW(tree, TVM_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count);
     return static_cast<LRESULT>(count) > kNodesWithoutArtists;

@@ -226,7 +226,9 @@ TEST_F(LibraryHub, WhileTheTreeIsBuiltCloseIsRefusedAndAQueryWaits) {
     SetWindowTextW(hub->GetSearchBox()->GetWindow(), L"a");
     th::PumpFor(250);  // past the pause after typing
     EXPECT_TRUE(main->IsOpen()) << "Quit is refused while the tree is built";
-    if (!tree->IsReady()) EXPECT_EQ(tree->GetSearchItem(), nullptr) << "the query waits for the tree";
+    if (!tree->IsReady()) {
+        EXPECT_EQ(tree->GetSearchItem(), nullptr) << "the query waits for the tree";
+    }
 
     ASSERT_TRUE(main->WaitUntilReady(60000));
     th::PumpFor(100);
