@@ -9,6 +9,7 @@
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "library/Library.h"
+#include "ui/tree/WndTree.h"
 
 namespace {
 
@@ -58,9 +59,13 @@ TEST_F(LibraryUpdateTest, OlderCatalogueIsReplacedAtStart) {
     ASSERT_TRUE(nettest::WriteCatalogue(local, 0, {{L"a\\old.mod", 10, 1}}));
     size_t before = Count(Log(), "GET /lib/library.php");
     Open();
-    const std::string wanted = th::ReadFileBytes(served);
-    EXPECT_TRUE(th::PumpUntil([&] { return th::ReadFileBytes(local) == wanted; }, 20000));
+    // The tree is built once the new catalogue is in place. Reading the file while it is
+    // being replaced would make the replacement fail and the download start again.
+    CMainWindow* hub = CMainWindow::FromHandle(window);
+    ASSERT_NE(hub, nullptr);
+    EXPECT_TRUE(th::PumpUntil([&] { return hub->GetTree() && hub->GetTree()->IsReady(); }, 20000));
     th::PumpFor(200);
+    EXPECT_EQ(th::ReadFileBytes(local), th::ReadFileBytes(served));
     EXPECT_EQ(Count(Log(), "GET /lib/library.php") - before, 1u);
 }
 
