@@ -160,7 +160,7 @@ private:
     bool OnListCommand(UINT id, LPARAM lp);
     bool OnWindowCommand(UINT id);
     // A notification of a child control that arrives as WM_COMMAND (a code other than a menu's
-    // or an accelerator's); none is acted on yet.
+    // or an accelerator's): the find box's EN_CHANGE.
     void OnControlCommand(UINT id, UINT code, HWND control);
 
     // Find in the library: the find box's commands, the pause after a change of its text, and
@@ -207,7 +207,8 @@ private:
     int FocusedRow() const;
     void UpdatePositionRange(int songId);
 
-    // The library tree's build: the program cannot be closed while it runs.
+    // The library tree's build: the program cannot be closed while it runs; once it is done
+    // the list's menu, the favourites' protection in the cache and a waiting search follow.
     LRESULT OnLibraryReady(WPARAM ready);
 
     // The tray icon: mouse reports, the tooltip and the single click of the tick, the menu.
