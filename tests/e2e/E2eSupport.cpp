@@ -197,16 +197,7 @@ void E2eTest::Select(HTREEITEM item) {
     SendMessageW(tree->GetControl(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
 }
 
-void E2eTest::DoubleClickRow(int row) {
-    RECT r{};
-    ListView_GetItemRect(list->GetWindow(), row, &r, LVIR_LABEL);
-    LPARAM at = MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2);
-    HWND w = list->GetWindow();
-    SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(w, WM_LBUTTONUP, 0, at);
-    SendMessageW(w, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    SendMessageW(w, WM_LBUTTONUP, 0, at);
-}
+void E2eTest::DoubleClickRow(int row) { th::DoubleClickListRow(list->GetWindow(), row); }
 
 int E2eTest::SongOfRow(int row) const {
     CPlaylist* shown = list->GetPlaylist();

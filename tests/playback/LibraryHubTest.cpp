@@ -37,17 +37,7 @@ protected:
     HTREEITEM FirstChild(HTREEITEM parent) const {
         return TreeView_GetChild(tree->GetControl(), parent);
     }
-    // A real double click on a row of the list.
-    void DoubleClickRow(int row) {
-        RECT r{};
-        ListView_GetItemRect(list->GetWindow(), row, &r, LVIR_LABEL);
-        LPARAM at = MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2);
-        HWND w = list->GetWindow();
-        SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageW(w, WM_LBUTTONUP, 0, at);
-        SendMessageW(w, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-        SendMessageW(w, WM_LBUTTONUP, 0, at);
-    }
+    void DoubleClickRow(int row) { th::DoubleClickListRow(list->GetWindow(), row); }
     std::wstring StatusMessage() const {
         wchar_t text[256] = {};
         HWND bar = FindWindowExW(main->Handle(), nullptr, STATUSCLASSNAMEW, nullptr);

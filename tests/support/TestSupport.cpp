@@ -6,6 +6,7 @@
 #include "app/Settings.h"
 #include "app/Startup.h"
 
+#include <commctrl.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -223,6 +224,16 @@ bool TestMainWindow::Close(DWORD timeoutMs) {
     bool closed = PumpUntil([this] { return !IsWindow(window_); }, timeoutMs);
     DropQuitMessage();
     return closed;
+}
+
+void DoubleClickListRow(HWND list, int row) {
+    RECT r{};
+    ListView_GetItemRect(list, row, &r, LVIR_LABEL);
+    LPARAM at = MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2);
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(list, WM_LBUTTONUP, 0, at);
+    SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageW(list, WM_LBUTTONUP, 0, at);
 }
 
 namespace {

@@ -104,6 +104,10 @@ private:
     HWND window_ = nullptr;
 };
 
+// A double click on a row of a list view, as the mouse sends it: down, up, double click, up
+// on the row's label.
+void DoubleClickListRow(HWND list, int row);
+
 // Drops a WM_QUIT waiting in this thread's queue (a destroyed main window posts one).
 void DropQuitMessage();
 
