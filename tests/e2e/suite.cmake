@@ -8,16 +8,8 @@ target_include_directories(test_${suite} PRIVATE ${PROJECT_SOURCE_DIR}/server/sr
                            ${CMAKE_CURRENT_LIST_DIR}/../playback ${CMAKE_CURRENT_LIST_DIR}/../net)
 target_link_libraries(test_${suite} PRIVATE ws2_32 comctl32)
 add_dependencies(test_${suite} tunehaven)
-set(e2e_servers_dir ${CMAKE_BINARY_DIR}/e2e-servers)
-add_test(NAME client.${suite}.servers.start
-         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/net/servers.sh start ${e2e_servers_dir})
-add_test(NAME client.${suite}.servers.stop
-         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/net/servers.sh stop ${e2e_servers_dir})
-set_tests_properties(client.${suite}.servers.start PROPERTIES FIXTURES_SETUP e2e_servers TIMEOUT 120)
-set_tests_properties(client.${suite}.servers.stop PROPERTIES FIXTURES_CLEANUP e2e_servers TIMEOUT 30)
+th_library_servers(${suite})
 # The suite clears the settings key, opens the main window and starts the program: nothing else
 # that uses either may run beside it. It also points the user's application-data shell folder
 # elsewhere for a moment while the program it starts reads it.
-set_tests_properties(client.${suite} PROPERTIES FIXTURES_REQUIRED e2e_servers
-                     ENVIRONMENT "TH_NET_SERVERS=${e2e_servers_dir}"
-                     RESOURCE_LOCK th_settings_and_main_window)
+set_tests_properties(client.${suite} PROPERTIES RESOURCE_LOCK th_settings_and_main_window)

@@ -7,17 +7,9 @@ target_sources(test_${suite} PRIVATE ${PROJECT_SOURCE_DIR}/server/src/ModuleWrit
 target_include_directories(test_${suite} PRIVATE ${PROJECT_SOURCE_DIR}/server/src
                            ${CMAKE_CURRENT_LIST_DIR}/../audio ${CMAKE_CURRENT_LIST_DIR}/../net)
 target_link_libraries(test_${suite} PRIVATE ws2_32)
-set(playback_servers_dir ${CMAKE_BINARY_DIR}/playback-servers)
-add_test(NAME client.${suite}.servers.start
-         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/net/servers.sh start ${playback_servers_dir})
-add_test(NAME client.${suite}.servers.stop
-         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/net/servers.sh stop ${playback_servers_dir})
-set_tests_properties(client.${suite}.servers.start PROPERTIES FIXTURES_SETUP playback_servers TIMEOUT 120)
-set_tests_properties(client.${suite}.servers.stop PROPERTIES FIXTURES_CLEANUP playback_servers TIMEOUT 30)
+th_library_servers(${suite})
 # The hub tests open the main window and give it a server in the settings key.
-set_tests_properties(client.${suite} PROPERTIES FIXTURES_REQUIRED playback_servers
-                     ENVIRONMENT "TH_NET_SERVERS=${playback_servers_dir}"
-                     RESOURCE_LOCK th_settings_and_main_window)
+set_tests_properties(client.${suite} PROPERTIES RESOURCE_LOCK th_settings_and_main_window)
 
 # Gapless joins on a real output device: a private pulseaudio null sink recorded while the
 # suite plays through it (see scripts/playback-pulse-test.sh). Skipped where that cannot start.
