@@ -55,11 +55,7 @@ TEST_F(PlaylistsSurvive, FavouritesAndPlaylistsMadeThroughTheMenusComeBackAfterA
     const std::vector<int> alpha = IdsOf(list->GetPlaylist());
     list->SelectAll();
     ListMenu(kListNewPlaylist);
-    HWND edit = TreeView_GetEditControl(tree->GetControl());
-    ASSERT_NE(edit, nullptr) << "the new playlist's label is being edited";
-    SetWindowTextW(edit, L"Road trip");
-    TreeView_EndEditLabelNow(tree->GetControl(), FALSE);
-    th::PumpFor(100);
+    ASSERT_TRUE(th::FinishLabelEdit(tree->GetControl(), L"Road trip")) << "the new playlist's label is being edited";
     HTREEITEM roadNode = tree->FindChild(tree->GetPlaylistsItem(), L"Road trip");
     ASSERT_NE(roadNode, nullptr);
     EXPECT_EQ(IdsOf(tree->GetPlaylistOf(roadNode)), alpha);

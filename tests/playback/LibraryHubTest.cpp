@@ -137,11 +137,7 @@ TEST_F(LibraryHub, FavouritesFromTheToolbarAndTheTrayMenu) {
 TEST_F(LibraryHub, NewPlaylistFromSongsRenamedThenDeletedWhilePlaying) {
     OpenLibrary(8.0f);
     Command(ID_NEW_PLAYLIST, reinterpret_cast<LPARAM>(PlaylistOf({4, 6}).release()));
-    HWND edit = TreeView_GetEditControl(tree->GetControl());
-    ASSERT_NE(edit, nullptr) << "the new playlist's label is being edited";
-    SetWindowTextW(edit, L"Road trip");
-    TreeView_EndEditLabelNow(tree->GetControl(), FALSE);
-    th::PumpFor(100);
+    ASSERT_TRUE(th::FinishLabelEdit(tree->GetControl(), L"Road trip")) << "the new playlist's label is being edited";
     HTREEITEM node = tree->FindChild(tree->GetPlaylistsItem(), L"Road trip");
     ASSERT_NE(node, nullptr);
     CPlaylist* made = tree->GetPlaylistOf(node);

@@ -236,6 +236,15 @@ void DoubleClickListRow(HWND list, int row) {
     SendMessageW(list, WM_LBUTTONUP, 0, at);
 }
 
+bool FinishLabelEdit(HWND tree, const wchar_t* text) {
+    HWND edit = TreeView_GetEditControl(tree);
+    if (!edit) return false;
+    SetWindowTextW(edit, text);
+    TreeView_EndEditLabelNow(tree, FALSE);
+    PumpFor(100);
+    return true;
+}
+
 namespace {
 
 constexpr const wchar_t* kParentClass = L"thTestParent";

@@ -108,6 +108,10 @@ private:
 // on the row's label.
 void DoubleClickListRow(HWND list, int row);
 
+// Types `text` into the label a tree view is editing and ends the edit as Enter would. False
+// when no label is being edited.
+bool FinishLabelEdit(HWND tree, const wchar_t* text);
+
 // Drops a WM_QUIT waiting in this thread's queue (a destroyed main window posts one).
 void DropQuitMessage();
 
