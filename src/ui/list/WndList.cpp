@@ -8,10 +8,10 @@
 #include "library/Library.h"
 #include "playlists/Playlist.h"
 #include "playlists/Playlists.h"
+#include "ui/frame/Appearance.h"
 #include "ui/list/ListColumns.h"
 
 #include <windowsx.h>
-#include <commdlg.h>
 
 #include <algorithm>
 #include <iterator>
@@ -32,17 +32,13 @@ constexpr const wchar_t* kDeleteSongsText = L"Delete songs";
 constexpr const wchar_t* kAddFavouritesText = L"Add to favourites";
 constexpr const wchar_t* kAddPlaylistText = L"Add to playlist";
 constexpr const wchar_t* kNewPlaylistText = L"New playlist";
-constexpr const wchar_t* kFontStyleText = L"Font style";
-constexpr const wchar_t* kFontColourText = L"Font colour";
-constexpr const wchar_t* kBackColourText = L"Background colour";
-constexpr const wchar_t* kHighlightColourText = L"Highlight colour";
 
 // The list's own command ids (its context menu).
 constexpr UINT kCmdPlay = 1;
-constexpr UINT kCmdFontStyle = 13;
-constexpr UINT kCmdFontColour = 14;
-constexpr UINT kCmdBackColour = 15;
-constexpr UINT kCmdHighlightColour = 16;
+constexpr UINT kCmdFontStyle = CAppearance::kFontStyle;
+constexpr UINT kCmdFontColour = CAppearance::kFontColour;
+constexpr UINT kCmdBackColour = CAppearance::kBackColour;
+constexpr UINT kCmdHighlightColour = CAppearance::kHighlightColour;
 constexpr UINT kCmdAddFavourites = 20;
 constexpr UINT kCmdDelete = 23;
 constexpr UINT kCmdNewPlaylist = 100;  // 100 + k: the k-th playlist of the set
@@ -334,36 +330,13 @@ void CWndList::SetListFont(std::unique_ptr<LOGFONTW> font) {
 
 // The dialog edits a copy, so that a cancelled dialog leaves the chosen font as it was.
 void CWndList::ChooseListFont() {
-    auto font = std::make_unique<LOGFONTW>();
-    CHOOSEFONTW choose{};
-    choose.lStructSize = sizeof(choose);
-    choose.hwndOwner = mainWindow_;
-    choose.lpLogFont = font.get();
-    choose.Flags = CF_SCREENFONTS;
-    if (listFont_) {
-        *font = *listFont_;
-        choose.Flags |= CF_INITTOLOGFONTSTRUCT;
-    }
-    if (ChooseFontW(&choose)) SetListFont(std::move(font));
+    if (std::unique_ptr<LOGFONTW> font = CAppearance::AskFont(mainWindow_, listFont_.get()))
+        SetListFont(std::move(font));
 }
 
 void CWndList::ChooseListColour(UINT command) {
-    COLORREF* field = command == kCmdFontColour  ? textColour_
-                      : command == kCmdBackColour ? backColour_
-                      : command == kCmdHighlightColour ? highlightColour_
-                                                        : nullptr;
-    if (!field) return;
-    COLORREF custom[16];
-    std::fill(std::begin(custom), std::end(custom), RGB(255, 255, 255));
-    CHOOSECOLORW choose{};
-    choose.lStructSize = sizeof(choose);
-    choose.hwndOwner = listWindow_;
-    choose.rgbResult = *field;
-    choose.lpCustColors = custom;
-    choose.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
-    if (!ChooseColorW(&choose)) return;
-    *field = choose.rgbResult;
-    ApplyColours();
+    if (CAppearance::AskColour(listWindow_, CAppearance::ColourOf(command, textColour_, backColour_, highlightColour_)))
+        ApplyColours();
 }
 
 // Selected rows show the background colour on the highlight colour whether or not the list
@@ -590,10 +563,7 @@ MenuHandle CWndList::BuildContextMenu() const {
                         kAddPlaylistText);
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
-    AppendMenuW(m, MF_STRING, kCmdFontStyle, kFontStyleText);
-    AppendMenuW(m, MF_STRING, kCmdFontColour, kFontColourText);
-    AppendMenuW(m, MF_STRING, kCmdBackColour, kBackColourText);
-    AppendMenuW(m, MF_STRING, kCmdHighlightColour, kHighlightColourText);
+    CAppearance::AppendMenuItems(m);
     return menu;
 }
 

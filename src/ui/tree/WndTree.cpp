@@ -10,6 +10,7 @@
 #include "base/EscapeAmpersands.h"
 #include "playlists/PlaylistFiles.h"
 #include "playlists/Playlists.h"
+#include "ui/frame/Appearance.h"
 
 #include <windowsx.h>
 
@@ -22,10 +23,6 @@ constexpr const wchar_t* kNewPlaylistText = L"New playlist";
 constexpr const wchar_t* kDeletePlaylistText = L"Delete playlist";
 constexpr const wchar_t* kAddToFavouritesText = L"Add to favourites";
 constexpr const wchar_t* kAddToPlaylistText = L"Add to playlist";
-constexpr const wchar_t* kFontStyleText = L"Font style";
-constexpr const wchar_t* kFontColourText = L"Font colour";
-constexpr const wchar_t* kBackColourText = L"Background colour";
-constexpr const wchar_t* kHighlightColourText = L"Highlight colour";
 
 // The node icons, by their resource ordinal in the system's shell32.dll.
 constexpr int kArtistIcon = 4;
@@ -448,38 +445,15 @@ void CWndTree::ApplyColours() {
 
 // The dialog edits the record in place; a record made for it is kept only if the user chose.
 void CWndTree::ChooseFont() {
-    std::unique_ptr<LOGFONTW> made;
-    LOGFONTW* record = font_.get();
-    if (!record) {
-        made = std::make_unique<LOGFONTW>();
-        record = made.get();
-    }
-    CHOOSEFONTW choose{};
-    choose.lStructSize = sizeof(choose);
-    choose.hwndOwner = owner_;
-    choose.lpLogFont = record;
-    choose.Flags = CF_SCREENFONTS | (font_ ? CF_INITTOLOGFONTSTRUCT : 0);
-    if (!::ChooseFontW(&choose)) return;
-    if (made) font_ = std::move(made);
+    std::unique_ptr<LOGFONTW> chosen = CAppearance::AskFont(owner_, font_.get());
+    if (!chosen) return;
+    font_ = std::move(chosen);
     ApplyFont();
 }
 
 void CWndTree::ChooseColour(UINT command) {
-    COLORREF* target = command == kFontColour ? textColour_
-                       : command == kBackColour ? backColour_
-                       : command == kHighlightColour ? highlightColour_ : nullptr;
-    if (!target) return;
-    COLORREF custom[16];
-    for (COLORREF& c : custom) c = RGB(255, 255, 255);
-    CHOOSECOLORW choose{};
-    choose.lStructSize = sizeof(choose);
-    choose.hwndOwner = owner_;
-    choose.rgbResult = *target;
-    choose.lpCustColors = custom;
-    choose.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
-    if (!ChooseColorW(&choose)) return;
-    *target = choose.rgbResult;
-    ApplyColours();
+    if (CAppearance::AskColour(owner_, CAppearance::ColourOf(command, textColour_, backColour_, highlightColour_)))
+        ApplyColours();
 }
 
 std::unique_ptr<LOGFONTW> CWndTree::TakeFont() {
@@ -695,9 +669,6 @@ MenuHandle CWndTree::CreateContextMenu() const {
         }
         AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     }
-    AppendMenuW(menu.get(), MF_STRING, kFontStyle, kFontStyleText);
-    AppendMenuW(menu.get(), MF_STRING, kFontColour, kFontColourText);
-    AppendMenuW(menu.get(), MF_STRING, kBackColour, kBackColourText);
-    AppendMenuW(menu.get(), MF_STRING, kHighlightColour, kHighlightColourText);
+    CAppearance::AppendMenuItems(menu.get());
     return menu;
 }

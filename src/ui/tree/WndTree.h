@@ -11,6 +11,7 @@
 
 #include "base/Handle.h"
 #include "base/Subclass.h"
+#include "ui/frame/Appearance.h"
 #include "ui/tree/TreeBuild.h"
 
 #include <windows.h>
@@ -32,10 +33,10 @@ class CWndStatus;
 class CWndTree {
 public:
     // Context menu commands, sent to the control as WM_COMMAND.
-    static constexpr UINT kFontStyle = 13;
-    static constexpr UINT kFontColour = 14;
-    static constexpr UINT kBackColour = 15;
-    static constexpr UINT kHighlightColour = 16;
+    static constexpr UINT kFontStyle = CAppearance::kFontStyle;
+    static constexpr UINT kFontColour = CAppearance::kFontColour;
+    static constexpr UINT kBackColour = CAppearance::kBackColour;
+    static constexpr UINT kHighlightColour = CAppearance::kHighlightColour;
     static constexpr UINT kNewPlaylist = 17;
     static constexpr UINT kDeletePlaylist = 18;
     static constexpr UINT kAddToFavourites = 19;
