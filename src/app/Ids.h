@@ -19,7 +19,9 @@ constexpr UINT WM_APP_TREE_BUILT = WM_APP + 0x5C;        // 0x805C
 // Tree-building thread -> tree control, sent: inserts a batch of Library nodes on the control's
 // thread. wParam: number of requests; lParam: the requests (CTreeBuild::Insert array).
 constexpr UINT WM_APP_TREE_INSERT = WM_APP + 0x5D;       // 0x805D
-// Song list and tree -> main window, posted, when the shown playlist's entries changed.
+// Song list and tree -> main window, posted, when a playlist's entries changed. lParam: the
+// playlist the list changed, to be written soon (compared by address only, never read), or 0
+// from the tree, which has seen to that itself.
 constexpr UINT WM_APP_PLAYLIST_CHANGED = WM_APP + 0x7B;  // 0x807B
 // Main window -> itself, posted after a playlist rename was accepted.
 constexpr UINT WM_APP_SORT_TREE = WM_APP + 0x2C9;        // 0x82C9

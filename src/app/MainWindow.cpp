@@ -160,7 +160,7 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:          return OnTimer(wp);
     case WM_APP_LIBRARY_READY: return OnLibraryReady(wp);
     case WM_APP_TRAY:       return OnTrayMessage(lp);
-    case WM_APP_PLAYLIST_CHANGED: return OnPlaylistChanged();
+    case WM_APP_PLAYLIST_CHANGED: return OnPlaylistChanged(reinterpret_cast<const CPlaylist*>(lp));
     case WM_APP_SORT_TREE:  if (tree_) tree_->SortPlaylists(); return 1;
     }
     return DefWindowProcW(window_, msg, wp, lp);
@@ -426,10 +426,10 @@ void CMainWindow::OnLibraryFileReady() {
     if (tree_) tree_->StartBuild();
 }
 
-// The tree saves a changed playlist a little later; which one the list changed is not said.
-LRESULT CMainWindow::OnPlaylistChanged() {
+// The tree writes a changed playlist a little later; the list's changes are handed to it here.
+LRESULT CMainWindow::OnPlaylistChanged(const CPlaylist* changed) {
     if (!objectsAlive_) return 1;
-    tree_->SaveSoon(nullptr);
+    if (changed) tree_->SaveSoon(changed);
     if (isActive_ && settings.random == 0) output_->RecomputeNext();
     UpdateControls();
     return 1;

@@ -149,8 +149,8 @@ private:
     LRESULT OnNetFailed(WPARAM request);
     void OnSongArrived(int songId);
     void OnLibraryFileReady();
-    // The tree or the song list changed the entries of a playlist.
-    LRESULT OnPlaylistChanged();
+    // The tree or the song list changed the entries of a playlist (`changed`: the list's).
+    LRESULT OnPlaylistChanged(const CPlaylist* changed);
 
     // Commands: the low word picks the command, then each area is asked in turn and the first
     // that takes it ends the routing.

@@ -482,7 +482,7 @@ void CWndList::SortByColumn(int index) {
         *sortDescending_ = descending ? 1 : 0;
     }
     UpdateSortArrows();
-    PostMessageW(mainWindow_, WM_APP_PLAYLIST_CHANGED, 0, 0);
+    PostMessageW(mainWindow_, WM_APP_PLAYLIST_CHANGED, 0, reinterpret_cast<LPARAM>(playlist_));
 }
 
 void CWndList::Resort(int column, bool descending) {
@@ -606,7 +606,7 @@ void CWndList::SendSelection(WPARAM wp) {
     } else if (CPlaylist* target = playlists_ ? playlists_->GetByIndex(id - kCmdNewPlaylist - 1)
                                               : nullptr) {
         target->AddAll(songs.get(), true);
-        PostMessageW(mainWindow_, WM_APP_PLAYLIST_CHANGED, 0, 0);
+        PostMessageW(mainWindow_, WM_APP_PLAYLIST_CHANGED, 0, reinterpret_cast<LPARAM>(target));
     }
 }
 
@@ -674,7 +674,7 @@ void CWndList::EndDrag() {
         const int dropRow = FocusedRow();
         SetPlaylist(playlist_);
         SelectRow(dropRow);
-        PostMessageW(mainWindow_, WM_APP_PLAYLIST_CHANGED, 0, 0);
+        PostMessageW(mainWindow_, WM_APP_PLAYLIST_CHANGED, 0, reinterpret_cast<LPARAM>(playlist_));
     } else if (dragStartRow_ >= 0) {
         ListView_SetItemState(listWindow_, dragStartRow_, LVIS_FOCUSED, LVIS_FOCUSED);
     }
