@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cwctype>
+#include <memory>
 
 #include "library/Library.h"
 #include "playlists/Playlist.h"
@@ -15,6 +16,11 @@ constexpr int64_t kMegabyte = 1048576;
 bool StatFile(const std::wstring& path, struct _stat64& st) {
     return _wstat64(path.c_str(), &st) == 0;
 }
+
+struct FindCloser {
+    void operator()(HANDLE find) const { FindClose(find); }
+};
+using FindHandle = std::unique_ptr<void, FindCloser>;
 
 // Names that Windows maps to devices in every folder ("nul.mod" is the NUL device too).
 bool IsDeviceName(const std::wstring& component) {
@@ -151,21 +157,38 @@ bool CCache::Stopping() const { return WaitForSingleObject(stopEvent_.get(), 0) 
 void CCache::Scan(const std::wstring& folder) {
     if (Stopping()) return;
     WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return;
+    HANDLE first = FindFirstFileW((folder + L"*").c_str(), &fd);
+    if (first == INVALID_HANDLE_VALUE) return;
+    FindHandle find(first);
     do {
         std::wstring name = fd.cFileName;
+        // A junction or link leads elsewhere: what lies behind it is not the cache's to count
+        // or delete.
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             struct _stat64 st;
-            if (StatFile(folder + name, st)) {
-                totalSize_ += st.st_size;
-                timeIndex_.emplace(static_cast<int64_t>(st.st_mtime), folder + name);
-            }
+            if (StatFile(folder + name, st)) Track(folder + name, st.st_mtime, st.st_size);
         } else if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) && name[0] != L'.') {
             Scan(folder + name + L"\\");
         }
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &fd));
+}
+
+bool CCache::PathLess::operator()(const std::wstring& a, const std::wstring& b) const {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+}
+
+void CCache::Track(const std::wstring& path, int64_t time, int64_t size) {
+    auto known = byPath_.find(path);
+    if (known != byPath_.end()) {
+        totalSize_ -= known->second->second.size;
+        timeIndex_.erase(known->second);
+        byPath_.erase(known);
+    }
+    auto entry = timeIndex_.emplace(time, Entry{path, size});
+    byPath_.emplace(path, entry);
+    totalSize_ += size;
 }
 
 std::wstring CCache::FileOf(int songId) const {
@@ -178,9 +201,7 @@ void CCache::TakeQueues() {
     CLockGuard lock(lock_);
     for (const auto& path : addedFiles_) {
         struct _stat64 st;
-        if (!StatFile(path, st)) continue;
-        timeIndex_.emplace(static_cast<int64_t>(st.st_mtime), path);
-        totalSize_ += st.st_size;
+        if (StatFile(path, st)) Track(path, st.st_mtime, st.st_size);
     }
     addedFiles_.clear();
     // Without a catalogue (it is being reloaded) the songs cannot be named yet: the requests
@@ -203,19 +224,23 @@ void CCache::TakeQueues() {
 void CCache::Evict() {
     if (!limit_) return;
     const int64_t limit = static_cast<int64_t>(limit_->load()) * kMegabyte;
-    while (totalSize_ > limit && !Stopping() && !timeIndex_.empty()) {
-        auto oldest = timeIndex_.begin();
-        const std::wstring& path = oldest->second;
-        if (protectedPaths_.count(path)) break;
-        struct _stat64 st;
-        if (StatFile(path, st)) {
-            totalSize_ -= st.st_size;
-            DeleteFileW(path.c_str());
-            size_t slash = path.rfind(L'\\');
-            if (slash != std::wstring::npos)
-                RemoveDirectoryW(path.substr(0, slash).c_str());
+    // A favourite's file is passed over, not a stop: the files after it are evicted as usual.
+    auto oldest = timeIndex_.begin();
+    while (totalSize_ > limit && !Stopping() && oldest != timeIndex_.end()) {
+        const std::wstring& path = oldest->second.path;
+        if (protectedPaths_.count(path)) {
+            ++oldest;
+            continue;
         }
-        timeIndex_.erase(oldest);
+        // Its size is taken off even when the file is gone already (deleted by the user): it
+        // takes no room any more.
+        DeleteFileW(path.c_str());
+        size_t slash = path.rfind(L'\\');
+        if (slash != std::wstring::npos && slash >= folder_.size())
+            RemoveDirectoryW(path.substr(0, slash).c_str());  // only an emptied sub-folder goes
+        totalSize_ -= oldest->second.size;
+        byPath_.erase(path);
+        oldest = timeIndex_.erase(oldest);
     }
 }
 

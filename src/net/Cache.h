@@ -51,6 +51,16 @@ public:
     static std::wstring SongPath(const std::wstring& folder, const std::wstring& file);
 
 private:
+    // Paths compare as the file system compares names: without regard to case.
+    struct PathLess {
+        bool operator()(const std::wstring& a, const std::wstring& b) const;
+    };
+    struct Entry {
+        std::wstring path;
+        int64_t size = 0;
+    };
+    using TimeIndex = std::multimap<int64_t, Entry>;
+
     static DWORD WINAPI ThreadProc(void* self);
     void Run();
     void Scan(const std::wstring& folder);
@@ -59,6 +69,9 @@ private:
     void Evict();
     bool Stopping() const;
     std::wstring FileOf(int songId) const;
+    // Counts a file with its time and size; a file known already (downloaded again) is counted
+    // once, with its new time and size.
+    void Track(const std::wstring& path, int64_t time, int64_t size);
 
 
     EventHandle stopEvent_;
@@ -68,10 +81,12 @@ private:
     const std::wstring folder_;
     const std::atomic<DWORD>* limit_;
 
-    // Cache thread only.
+    // Cache thread only. totalSize_ is the sum of the sizes in timeIndex_, which holds each
+    // file once, oldest first; byPath_ finds a file's entry there.
     int64_t totalSize_ = 0;
-    std::set<std::wstring> protectedPaths_;
-    std::multimap<int64_t, std::wstring> timeIndex_;
+    std::set<std::wstring, PathLess> protectedPaths_;
+    TimeIndex timeIndex_;
+    std::map<std::wstring, TimeIndex::iterator, PathLess> byPath_;
 
     // Guarded by lock_: written by the window thread, drained by the cache thread at each pass.
     CLock lock_;

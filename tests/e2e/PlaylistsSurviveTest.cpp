@@ -332,26 +332,32 @@ TEST_F(PlaylistsSurvive, CacheShrinksToItsLimitAndKeepsTheFavouritesFiles) {
     EXPECT_TRUE(th::FileExists(LocalSongFile(kSongs, 2)));
 
     // Another large file while the program is closed: at the next start the favourite's file
-    // is the oldest. Eviction stops there and leaves it.
+    // is the oldest. Eviction passes over it and takes the next oldest.
     Stop();
     ASSERT_TRUE(WriteEmptyFile(c, 60, 2003));
     ASSERT_TRUE(Start());
     ASSERT_GT(FolderBytes(cache), kLimit);
     Command(ID_CACHE_FIRST);
-    th::PumpFor(1500);
+    EXPECT_TRUE(playtest::WaitFor([&] { return !th::FileExists(b); }, 15000));
+    EXPECT_LE(FolderBytes(cache), kLimit);
     EXPECT_TRUE(th::FileExists(favourite));
+    EXPECT_TRUE(th::FileExists(c));
 
-    // The song leaves the favourites (the list's Delete): its file may go now, and the cache
-    // comes down to the limit at the next pass.
+    // The song leaves the favourites (the list's Delete): its file is the oldest, and the
+    // first to go when the cache is over its limit again.
     Select(tree->GetFavouritesItem());
     ASSERT_EQ(list->RowCount(), 1);
     list->SelectRow(0);
     ListMenu(kListDelete);
     EXPECT_EQ(tree->GetFavourites()->GetCount(), 0);
+    Stop();
+    const std::wstring d = cache + L"Old\\d.mod";
+    ASSERT_TRUE(WriteEmptyFile(d, 60, 2004));
+    ASSERT_TRUE(Start());
     Command(ID_CACHE_FIRST);
-    EXPECT_TRUE(playtest::WaitFor([&] { return !th::FileExists(favourite) && !th::FileExists(b); }, 15000));
+    EXPECT_TRUE(playtest::WaitFor([&] { return !th::FileExists(favourite) && !th::FileExists(c); }, 15000));
     EXPECT_LE(FolderBytes(cache), kLimit);
-    EXPECT_TRUE(th::FileExists(c));
+    EXPECT_TRUE(th::FileExists(d));
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <winioctl.h>
+
 #include <atomic>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "NetTestSupport.h"
 #include "TestSupport.h"
@@ -31,6 +35,73 @@ void MakeFile(const std::wstring& path, long long size, long long time) {
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsJunction(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Runs a Unix command under Wine on the Unix names of one or two paths; false elsewhere.
+bool RunUnix(const char* command, const std::wstring& first, const std::wstring& second) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    std::string line = std::string("Z:\\bin\\") + command;
+    for (const std::wstring* path : {&first, &second}) {
+        if (path->empty()) continue;
+        char* name = unixName(path->c_str());
+        if (!name) return false;
+        line += std::string(" \"") + name + "\"";
+        HeapFree(GetProcessHeap(), 0, name);
+    }
+    std::wstring wide(line.begin(), line.end());
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+// Makes `link` a junction to the folder `target`. Windows makes it through its reparse point
+// call; Wine has no such call but shows a Unix symbolic link as one, so there `ln` makes it.
+bool MakeJunction(const std::wstring& link, const std::wstring& target) {
+    if (CreateDirectoryW(link.c_str(), nullptr)) {
+        HANDLE h = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            const std::wstring substitute = L"\\??\\" + target;
+            const WORD length = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+            // The mount point layout: tag, data length, a reserved word, then the offsets and
+            // lengths of the substitute and print names and the names themselves.
+            std::vector<BYTE> data(8 + 8 + length + 2 * sizeof(wchar_t), 0);
+            DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+            WORD dataLength = static_cast<WORD>(data.size() - 8), printOffset = length + 2;
+            memcpy(&data[0], &tag, 4);
+            memcpy(&data[4], &dataLength, 2);
+            memcpy(&data[10], &length, 2);
+            memcpy(&data[12], &printOffset, 2);
+            memcpy(&data[16], substitute.data(), length);
+            DWORD got = 0;
+            BOOL made = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, data.data(),
+                                        static_cast<DWORD>(data.size()), nullptr, 0, &got, nullptr);
+            CloseHandle(h);
+            if (made) return true;
+        }
+        RemoveDirectoryW(link.c_str());
+    }
+    // Wine does not wait for a Unix program to end: the link is there when it shows.
+    return RunUnix("ln -s", target, link) && th::PumpUntil([&] { return IsJunction(link); }, 5000);
+}
+
+// Under Wine a junction is a Unix symbolic link, which RemoveDirectoryW does not take away.
+void RemoveJunction(const std::wstring& link) {
+    if (!RemoveDirectoryW(link.c_str())) RunUnix("rm", L"", link);
 }
 
 // The cache reports nothing; a pass that must not delete anything is given this long.
@@ -128,6 +199,26 @@ TEST_F(CacheTest, DotAndSystemFoldersAreNeitherCountedNorEmptied) {
     EXPECT_TRUE(Exists(Cached(L"two.mod")));
 }
 
+// What lies behind a junction in the cache folder is somebody else's: never counted, never
+// deleted.
+TEST_F(CacheTest, JunctionsAreNotFollowed) {
+    const std::wstring outside = dir.File(L"outside\\");
+    MakeFile(outside + L"victim.mod", 2000 * kKb, 0);
+    Make(L"one.mod", 400, 1);
+    Make(L"two.mod", 400, 2);
+    if (!MakeJunction(Cached(L"linked"), dir.File(L"outside")) || !IsJunction(Cached(L"linked")))
+        GTEST_SKIP() << "no junction can be made here";
+    ASSERT_TRUE(Exists(Cached(L"linked\\victim.mod")));
+    CCache cache(folder, &limitMb);
+    cache.ProtectPlaylist(nullptr, nullptr);
+    cache.AddFile();
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(outside + L"victim.mod"));
+    EXPECT_TRUE(Exists(Cached(L"one.mod")));  // 800 KB counted: below the limit
+    RemoveJunction(Cached(L"linked"));
+    th::PumpUntil([&] { return !Exists(Cached(L"linked")); }, 5000);
+}
+
 class CacheFavouritesTest : public CacheTest {
 protected:
     void SetUp() override {
@@ -155,22 +246,24 @@ TEST_F(CacheFavouritesTest, NothingIsEvictedBeforeTheFavouritesAreKnown) {
     GiveAPassTime();
     EXPECT_TRUE(Exists(Cached(L"old\\first.mod")));
 
-    // The pass asked for meanwhile runs now, and stops at the favourite's file although the
-    // total stays above the limit.
+    // The pass asked for meanwhile runs now: it passes over the favourite's file and goes on
+    // with the younger ones until the total is within the limit.
     cache.ProtectPlaylist(&favourites, &library);
-    ASSERT_TRUE(WaitGone(Cached(L"old\\second.mod")));
+    ASSERT_TRUE(WaitGone(Cached(L"new\\fourth.mod")));
     GiveAPassTime();
     EXPECT_FALSE(Exists(Cached(L"old\\first.mod")));
+    EXPECT_FALSE(Exists(Cached(L"old\\second.mod")));
     EXPECT_TRUE(Exists(Cached(L"fav\\third.mod")));
-    EXPECT_TRUE(Exists(Cached(L"new\\fourth.mod")));
+    EXPECT_TRUE(Exists(Cached(L"new\\fifth.mod")));
 
-    // Released, the favourite's file goes at the next pass, and eviction stops at the limit.
+    // Released, the favourite's file is the oldest one to go when the cache fills up again.
     cache.Unprotect(3);
-    cache.AddFile();
+    Make(L"new\\sixth.mod", 400, 5);
+    cache.AddFile(Cached(L"new\\sixth.mod"));
     ASSERT_TRUE(WaitGone(Cached(L"fav\\third.mod")));
     GiveAPassTime();
-    EXPECT_TRUE(Exists(Cached(L"new\\fourth.mod")));
     EXPECT_TRUE(Exists(Cached(L"new\\fifth.mod")));
+    EXPECT_TRUE(Exists(Cached(L"new\\sixth.mod")));
 }
 
 TEST_F(CacheFavouritesTest, ProtectAppliesBeforeTheNextEviction) {
@@ -191,6 +284,43 @@ TEST_F(CacheFavouritesTest, UnknownSongQueuedEarlierDoesNotUnprotectTheFavourite
     ASSERT_TRUE(WaitGone(Cached(L"old\\second.mod")));
     GiveAPassTime();
     EXPECT_TRUE(Exists(Cached(L"fav\\third.mod")));
+}
+
+// The catalogue and the disk need not agree on case: the file system does not tell the two
+// apart, and neither does the cache.
+TEST_F(CacheFavouritesTest, FavouriteIsFoundWhateverTheCaseOfItsName) {
+    ASSERT_TRUE(MoveFileW(Cached(L"fav\\third.mod").c_str(), Cached(L"fav\\Third.MOD").c_str()));
+    ASSERT_TRUE(MoveFileW(Cached(L"fav").c_str(), Cached(L"FAV").c_str()));
+    CCache cache(folder, &limitMb);
+    cache.ProtectPlaylist(&favourites, &library);
+    cache.AddFile();
+    ASSERT_TRUE(WaitGone(Cached(L"new\\fourth.mod")));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"FAV\\Third.MOD")));
+    EXPECT_TRUE(Exists(Cached(L"new\\fifth.mod")));
+}
+
+// A song downloaded again replaces its file: the cache counts it once, by its new time.
+TEST_F(CacheTest, FileDownloadedAgainCountsOnceWithItsNewTime) {
+    Make(L"again.mod", 300, 0);
+    Make(L"other.mod", 300, 1);
+    CCache cache(folder, &limitMb);
+    cache.ProtectPlaylist(nullptr, nullptr);
+    cache.AddFile();
+    GiveAPassTime();
+    Make(L"again.mod", 300, 10);
+    cache.AddFile(Cached(L"again.mod"));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"other.mod")));  // 600 KB held, not 900
+
+    // The next file takes the total past the limit: the oldest file goes, and the song
+    // downloaded again is young now.
+    Make(L"new.mod", 500, 11);
+    cache.AddFile(Cached(L"new.mod"));
+    ASSERT_TRUE(WaitGone(Cached(L"other.mod")));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"again.mod")));
+    EXPECT_TRUE(Exists(Cached(L"new.mod")));
 }
 
 TEST(CachePaths, OnlyPlainRelativeFileNamesAreSafe) {
