@@ -380,6 +380,8 @@ void CMainWindow::DestroyObjects() {
     net_.reset();
     search_.reset();
     CPlaylist::SetLibrary(nullptr);
+    // The cache's thread looks songs up in the library until it is told to stop.
+    if (cache_) cache_->ReleaseLibrary();
     library_.reset();
     cache_.reset();
 }
@@ -393,7 +395,8 @@ LRESULT CMainWindow::OnNetDone(WPARAM request, LPARAM version) {
     if (!objectsAlive_) return 1;
     int id = NetRequestOf(request);
     if (id == NET_REQUEST_VERSION) {
-        if (CNet::IsNewer(version, library_->GetVersion(true)) && net_->DownloadLibrary(libraryPath))
+        if (CNet::IsNewer(version, library_->GetVersion(true)) &&
+            net_->DownloadLibrary(libraryPath, static_cast<DWORD>(version)))
             return 1;
         OnLibraryFileReady();
     } else if (id == NET_REQUEST_LIBRARY) {

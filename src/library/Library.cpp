@@ -182,7 +182,13 @@ bool CLibrary::Reload(int stepBudget) {
     totalDuration_ = 0;
     currentElement_ = Field::None;
     current_.Reset();
+    inSong_ = false;
+    damaged_ = false;
     return Open(path_.c_str(), stepBudget);
+}
+
+bool CLibrary::ReadWhole() {
+    return Reload(0) && !damaged_ && !inSong_;
 }
 
 const CSong* CLibrary::GetSong(int id) const {
@@ -192,15 +198,20 @@ const CSong* CLibrary::GetSong(int id) const {
 
 bool CLibrary::OnElementStart(const wchar_t* name) {
     currentElement_ = Classify(name);
-    if (currentElement_ == Field::None && IsSong(name)) current_.Reset();
+    if (currentElement_ == Field::None && IsSong(name)) {
+        current_.Reset();
+        inSong_ = true;
+    }
     return true;
 }
 
 bool CLibrary::OnElementEnd(const wchar_t* name) {
     currentElement_ = Field::None;
     if (!IsSong(name)) return true;
+    inSong_ = false;
     if (current_.id != GetCount() + 1) {
         version_ = 0;  // the catalogue is inconsistent; what was read stays
+        damaged_ = true;
         return false;
     }
     totalSize_ += static_cast<uint32_t>(current_.size);

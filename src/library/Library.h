@@ -28,6 +28,10 @@ public:
 
     // Empties the catalogue and opens the file (see CXMLReader::Open for the budget).
     bool Reload(int stepBudget);
+    // Empties the catalogue and reads the whole file at once. True when it read to its end as
+    // a catalogue: it opened, held no syntax error, every song came in sequence and no song
+    // was left open.
+    bool ReadWhole();
 
     // The song with that id, or null. Valid until the next Reload.
     const CSong* GetSong(int id) const;
@@ -47,7 +51,7 @@ protected:
     bool OnElementStart(const wchar_t* name) override;
     bool OnElementEnd(const wchar_t* name) override;
     bool OnText(const wchar_t* text) override;
-    void OnSyntaxError() override {}
+    void OnSyntaxError() override { damaged_ = true; }
 
 private:
     enum class Field {
@@ -64,6 +68,8 @@ private:
     int64_t date_ = 0;
     CSong current_;
     Field currentElement_ = Field::None;
+    bool inSong_ = false;   // between a SONG start tag and its end tag
+    bool damaged_ = false;  // the last read met a syntax error or a song out of sequence
     std::wstring path_;
     std::vector<CSong> songs_;  // the song with id k is at k - 1
     std::set<int> played_;

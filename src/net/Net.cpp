@@ -6,11 +6,14 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "app/Ids.h"
+#include "library/Library.h"
 #include "net/Cache.h"
 #include "ui/frame/WndStatus.h"
 
@@ -30,6 +33,70 @@ using InternetHandle = Handle<HINTERNET, &InternetCloseHandle>;
 struct FileCloser {
     void operator()(FILE* f) const { fclose(f); }
 };
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// Closes a file that was written; false when the last of its data could not be written.
+bool CloseWritten(FilePtr& file) {
+    return fclose(file.release()) == 0;
+}
+
+struct GzCloser {
+    void operator()(gzFile reader) const { gzclose(reader); }
+};
+using GzReader = std::unique_ptr<gzFile_s, GzCloser>;
+
+enum class Unpacked { kDone, kFailed, kRejected };
+
+// A catalogue may unpack to so many times its compressed size, up to the absolute cap.
+uint64_t LibraryLimit(uint64_t compressed) {
+    return std::min(compressed * CNet::kLibraryUnpackRatio, CNet::kLibraryUnpackLimit);
+}
+
+// The unpacking of UnpackFile, with a test of the complete file before it takes the
+// destination's place: a file the test refuses is deleted and the destination stays.
+Unpacked Unpack(const std::wstring& source, const std::wstring& destination, uint64_t maxBytes,
+                const std::function<bool(const std::wstring&)>& accept) {
+    if (destination.empty()) return Unpacked::kFailed;
+    size_t slash = destination.rfind(L'\\');
+    if (slash != std::wstring::npos && slash > 0)
+        SHCreateDirectoryExW(nullptr, destination.substr(0, slash).c_str(), nullptr);
+
+    FilePtr in(_wfopen(source.c_str(), L"rb"));
+    if (!in) return Unpacked::kFailed;
+    int fd = _dup(_fileno(in.get()));
+    if (fd < 0) return Unpacked::kFailed;
+    GzReader reader(gzdopen(fd, "rb"));
+    if (!reader) {
+        _close(fd);
+        return Unpacked::kFailed;
+    }
+    // The thread id keeps two transfers that unpack to the same file apart.
+    std::wstring temp = destination + L"." + std::to_wstring(GetCurrentThreadId()) + L".part";
+    FilePtr out(_wfopen(temp.c_str(), L"wb"));
+    if (!out) return Unpacked::kFailed;
+    char block[kBlockSize];
+    uint64_t total = 0;
+    int n;
+    while ((n = gzread(reader.get(), block, kBlockSize)) > 0) {
+        total += static_cast<uint64_t>(n);
+        if (total > maxBytes || fwrite(block, 1, n, out.get()) != static_cast<size_t>(n)) {
+            n = -1;
+            break;
+        }
+    }
+    // gzread ends a cut gzip stream as if it were complete; only the reader's error state
+    // tells the two apart.
+    int error = Z_OK;
+    if (n == 0) gzerror(reader.get(), &error);
+    bool ok = CloseWritten(out) && n == 0 && error == Z_OK;
+    Unpacked result = ok ? Unpacked::kDone : Unpacked::kFailed;
+    if (ok && accept && !accept(temp)) result = Unpacked::kRejected;
+    if (result == Unpacked::kDone &&
+        !MoveFileExW(temp.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        result = Unpacked::kFailed;
+    if (result != Unpacked::kDone) DeleteFileW(temp.c_str());
+    return result;
+}
 
 std::wstring AfterLastBackslash(const std::wstring& path) {
     size_t slash = path.rfind(L'\\');
@@ -38,10 +105,41 @@ std::wstring AfterLastBackslash(const std::wstring& path) {
 
 }  // namespace
 
+// The status bar as the client and its transfers reach it. A transfer thread may outlive
+// Close (a request stuck in the network is not ended by the wait there), and the bar goes
+// soon after Close: Cut takes the bar away and waits for any report already under way, so
+// that no report reaches a bar that is gone. No lock is held while a report posts.
+class CNet::StatusLink {
+public:
+    explicit StatusLink(CWndStatus* status) : status_(status) {}
+    void SetText(const wchar_t* text) {
+        Use([&](CWndStatus* status) { status->SetStatusText(text); });
+    }
+    void SetProgress(int percent) {
+        Use([&](CWndStatus* status) { status->SetProgress(percent); });
+    }
+    void Cut() {
+        status_.store(nullptr);
+        while (users_.load() != 0) Sleep(0);
+    }
+
+private:
+    template <typename F>
+    void Use(F report) {
+        ++users_;
+        if (CWndStatus* status = status_.load()) report(status);
+        --users_;
+    }
+    // Both sequentially consistent: a report that counted itself in before the bar was taken
+    // away is waited for, and one that counted itself in after it finds no bar.
+    std::atomic<CWndStatus*> status_;
+    std::atomic<int> users_{0};
+};
+
 // Everything one request needs. Each transfer owns its own copy, so a thread that outlives the
 // wait of Cancel shares nothing with the next request.
 struct CNet::Transfer {
-    enum Outcome { kFailed, kDone, kCancelled };
+    enum Outcome { kFailed, kDone, kCancelled, kRejected };
 
     int requestId = 0;
     unsigned serial = 0;
@@ -49,9 +147,13 @@ struct CNet::Transfer {
     std::wstring destination;
     std::wstring tempFolder;
     std::wstring tempPath;
+    DWORD announcedVersion = 0;  // the catalogue download's least acceptable version
     HWND mainWindow = nullptr;
-    CWndStatus* status = nullptr;
+    std::shared_ptr<StatusLink> status;
     HINTERNET root = nullptr;
+    // Set once the transfer ended without its file, before that is reported: the song may
+    // then be asked for again.
+    std::atomic<bool> failed{false};
     EventHandle runEvent;   // signalled while the transfer may go on
     // Cancelled transfers that may still run; this one waits for them before it starts.
     std::vector<ThreadHandle> previous;
@@ -59,8 +161,8 @@ struct CNet::Transfer {
     void Run();
     Outcome Attempt(DWORD& version);
     bool Running() const { return WaitForSingleObject(runEvent.get(), 0) == WAIT_OBJECT_0; }
-    void SetText(const wchar_t* text) const { if (status) status->SetStatusText(text); }
-    void SetProgress(int percent) const { if (status) status->SetProgress(percent); }
+    void SetText(const wchar_t* text) const { status->SetText(text); }
+    void SetProgress(int percent) const { status->SetProgress(percent); }
 };
 
 void CNet::Transfer::Run() {
@@ -80,6 +182,7 @@ void CNet::Transfer::Run() {
     // Cancelled while it waited: it never reached the server, and the request that cancelled
     // it shows its own status.
     if (!Running()) {
+        failed = true;
         PostMessageW(mainWindow, WM_APP_NET_FAILED,
                      NetRequestParam(requestId), 0);
         return;
@@ -101,7 +204,8 @@ void CNet::Transfer::Run() {
 
     // A cancelled request did not deliver its file, so it is reported as failed; it is no
     // error the user needs to see, though.
-    SetText(outcome == kFailed ? kErrorText : nullptr);
+    SetText(outcome == kFailed ? kErrorText : outcome == kRejected ? kNotLibraryText : nullptr);
+    if (outcome != kDone) failed = true;
     UINT msg = outcome == kDone ? WM_APP_NET_DONE : WM_APP_NET_FAILED;
     PostMessageW(mainWindow, msg, NetRequestParam(requestId),
                  outcome == kDone ? static_cast<LPARAM>(version) : 0);
@@ -124,37 +228,49 @@ CNet::Transfer::Outcome CNet::Transfer::Attempt(DWORD& version) {
         length == 0)
         return kFailed;
 
-    FILE* file = _wfopen(tempPath.c_str(), L"wb");
+    FilePtr file(_wfopen(tempPath.c_str(), L"wb"));
     if (!file) return kFailed;
     uint64_t received = 0;
     bool written = true;
     char buffer[kBlockSize];
     DWORD count = 0;
     while (Running() && InternetReadFile(request.get(), buffer, kBlockSize, &count) && count) {
-        if (fwrite(buffer, 1, count, file) != count) {
+        if (fwrite(buffer, 1, count, file.get()) != count) {
             written = false;
             break;
         }
         received += count;
         SetProgress(static_cast<int>(received * 100 / length));
     }
-    if (fclose(file) != 0) written = false;
+    if (!CloseWritten(file)) written = false;
 
     if (written && received == length) {
-        bool done = false;
+        Outcome outcome = kFailed;
         if (requestId == NET_REQUEST_VERSION) {
-            if (FILE* in = _wfopen(tempPath.c_str(), L"rb")) {
+            if (FilePtr in{_wfopen(tempPath.c_str(), L"rb")}) {
                 char text[kVersionBytes + 1] = {};
-                if (fread(text, 1, kVersionBytes, in) > 0)
+                if (fread(text, 1, kVersionBytes, in.get()) > 0)
                     version = static_cast<DWORD>(strtol(text, nullptr, 10));
-                fclose(in);
-                done = true;
+                outcome = kDone;
             }
-        } else {
-            done = UnpackFile(tempPath, destination);
+        } else if (requestId == NET_REQUEST_LIBRARY) {
+            // An answer that is no catalogue (a proxy's page, an error page sent as a success)
+            // must not take the place of the user's catalogue. It is what the server sends, so
+            // asking again would not help.
+            auto isCatalogue = [this](const std::wstring& file) {
+                CLibrary check(file);
+                return check.ReadWhole() && !IsNewer(announcedVersion, check.GetVersion(false));
+            };
+            switch (Unpack(tempPath, destination, LibraryLimit(received), isCatalogue)) {
+            case Unpacked::kDone: outcome = kDone; break;
+            case Unpacked::kFailed: outcome = kFailed; break;
+            case Unpacked::kRejected: outcome = kRejected; break;
+            }
+        } else if (UnpackFile(tempPath, destination, kSongUnpackLimit)) {
+            outcome = kDone;
         }
         DeleteFileW(tempPath.c_str());
-        return done ? kDone : kFailed;
+        return outcome;
     }
     // A cancelled request leaves its partial download for the next transfer to replace.
     return Running() ? kFailed : kCancelled;
@@ -162,7 +278,10 @@ CNet::Transfer::Outcome CNet::Transfer::Attempt(DWORD& version) {
 
 CNet::CNet(HWND mainWindow, CWndStatus* status, const std::wstring* baseUrl,
            const std::wstring& cacheFolder)
-    : mainWindow_(mainWindow), status_(status), baseUrl_(baseUrl), cacheFolder_(cacheFolder) {
+    : mainWindow_(mainWindow),
+      status_(std::make_shared<StatusLink>(status)),
+      baseUrl_(baseUrl),
+      cacheFolder_(cacheFolder) {
     root_ = InternetOpenW(L"tunehaven", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     wchar_t temp[MAX_PATH + 1] = L"";
     DWORD n = GetTempPathW(MAX_PATH + 1, temp);
@@ -181,14 +300,15 @@ bool CNet::CheckVersion() {
     return Start(NET_REQUEST_VERSION, {}, (baseUrl_ ? *baseUrl_ : std::wstring()) + L"version.php");
 }
 
-bool CNet::DownloadLibrary(const std::wstring& path) {
+bool CNet::DownloadLibrary(const std::wstring& path, DWORD announcedVersion) {
     // Without a data folder there is no catalogue of ours to replace.
     if (path.empty()) return false;
     Cancel();
     CLockGuard lock(lock_);
     CancelLocked();
     requestId_ = NET_REQUEST_LIBRARY;
-    return Start(NET_REQUEST_LIBRARY, path, (baseUrl_ ? *baseUrl_ : std::wstring()) + L"library.php");
+    return Start(NET_REQUEST_LIBRARY, path, (baseUrl_ ? *baseUrl_ : std::wstring()) + L"library.php",
+                 announcedVersion);
 }
 
 bool CNet::DownloadSong(int id, const std::wstring& path) {
@@ -198,13 +318,13 @@ bool CNet::DownloadSong(int id, const std::wstring& path) {
     bool inCache = path.size() > cacheFolder_.size() &&
                    path.compare(0, cacheFolder_.size(), cacheFolder_) == 0;
     if (!inCache || !CCache::IsSafeFile(path.substr(cacheFolder_.size()))) {
-        if (status_)
-            status_->SetStatusText((kUnsafeFileText +
-                                    (inCache ? path.substr(cacheFolder_.size()) : path)).c_str());
+        status_->SetText((kUnsafeFileText + (inCache ? path.substr(cacheFolder_.size()) : path)).c_str());
         return false;
     }
     CLockGuard lock(lock_);
-    if (id == requestId_) return true;
+    // A download that failed must not stand in the way of the next request for its song:
+    // the engine asks again when it needs the song, and so does the user's double click.
+    if (id == requestId_ && current_ && current_->requestId == id && !current_->failed) return true;
     CancelLocked();
     requestId_ = id;
     return Start(id, path,
@@ -246,6 +366,8 @@ void CNet::Close() {
         DWORD spent = GetTickCount() - start;
         WaitForSingleObject(thread.get(), spent < kCancelWaitMs ? kCancelWaitMs - spent : 0);
     }
+    // One that is still stuck may end at any time later; it reports to nobody then.
+    status_->Cut();
 }
 
 bool CNet::IsNewer(LPARAM serverVersion, int localVersion) {
@@ -268,7 +390,7 @@ void CNet::ForgetEndedThreads() {
     }
 }
 
-bool CNet::Start(int requestId, const std::wstring& path, std::wstring url) {
+bool CNet::Start(int requestId, const std::wstring& path, std::wstring url, DWORD announcedVersion) {
     // Without the temporary folder the download file would land in the current directory.
     if (!root_ || tempFolder_.empty()) return false;
     auto transfer = std::make_shared<Transfer>();
@@ -277,6 +399,7 @@ bool CNet::Start(int requestId, const std::wstring& path, std::wstring url) {
     transfer->url = std::move(url);
     transfer->destination = path;
     transfer->tempFolder = tempFolder_;
+    transfer->announcedVersion = announcedVersion;
     transfer->mainWindow = mainWindow_;
     transfer->status = status_;
     transfer->root = root_;
@@ -305,42 +428,7 @@ DWORD WINAPI CNet::ThreadProc(void* arg) {
     return 0;
 }
 
-bool CNet::UnpackFile(const std::wstring& source, const std::wstring& destination) {
-    if (destination.empty()) return false;
-    size_t slash = destination.rfind(L'\\');
-    if (slash != std::wstring::npos && slash > 0)
-        SHCreateDirectoryExW(nullptr, destination.substr(0, slash).c_str(), nullptr);
-
-    std::unique_ptr<FILE, FileCloser> in(_wfopen(source.c_str(), L"rb"));
-    if (!in) return false;
-    int fd = _dup(_fileno(in.get()));
-    if (fd < 0) return false;
-    gzFile reader = gzdopen(fd, "rb");
-    if (!reader) {
-        _close(fd);
-        return false;
-    }
-    // The thread id keeps two transfers that unpack to the same file apart.
-    std::wstring temp = destination + L"." + std::to_wstring(GetCurrentThreadId()) + L".part";
-    bool ok = false;
-    if (FILE* out = _wfopen(temp.c_str(), L"wb")) {
-        char block[kBlockSize];
-        int n;
-        while ((n = gzread(reader, block, kBlockSize)) > 0) {
-            if (fwrite(block, 1, n, out) != static_cast<size_t>(n)) {
-                n = -1;
-                break;
-            }
-        }
-        // gzread ends a cut gzip stream as if it were complete; only the reader's error
-        // state tells the two apart.
-        int error = Z_OK;
-        if (n == 0) gzerror(reader, &error);
-        ok = fclose(out) == 0 && n == 0 && error == Z_OK;
-        ok = ok && MoveFileExW(temp.c_str(), destination.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (!ok) DeleteFileW(temp.c_str());
-    }
-    gzclose(reader);
-    return ok;
+bool CNet::UnpackFile(const std::wstring& source, const std::wstring& destination,
+                      uint64_t maxBytes) {
+    return Unpack(source, destination, maxBytes, nullptr) == Unpacked::kDone;
 }

@@ -96,15 +96,34 @@ TEST_F(Faults, DownloadCutOffMidBodyLeavesNoFileAndALaterTryPlays) {
     EXPECT_FALSE(HasPartialFiles(cacheFolder));
     EXPECT_EQ(th::ReadFileBytes(libraryPath), catalogue);
 
-    // The server is well again: another song, then the one that failed, come down and play.
+    // The server is well again: the song that failed, asked for once more, comes down and
+    // plays.
     settings.server = good;
-    Select(Artist(L"Sub Folder"));
-    DoubleClickRow(0);
-    EXPECT_TRUE(TitleBecomes(L"Sub Folder - Second")) << status.Joined();
-    Select(Artist(L"library"));
     DoubleClickRow(0);
     EXPECT_TRUE(TitleBecomes(L"library - Third")) << status.Joined();
     EXPECT_EQ(th::ReadFileBytes(cacheFolder + L"third.it"), th::ReadFileBytes(nettest::ServedLibrary() + L"third.it"));
+}
+
+// A server that answers the catalogue request with something else (a proxy's page, an error
+// page sent as a success) leaves the user's catalogue as it was, and the tree shows it.
+TEST_F(Faults, AnswerThatIsNoCatalogueLeavesTheLocalOneInUse) {
+    nettest::CannedServer server;
+    ASSERT_FALSE(server.Url().empty());
+    server.SetResponseFor("version.php", nettest::CannedServer::Ok("99"));
+    server.SetResponseFor("library.php", nettest::CannedServer::Ok("<html><body>Please log in</body></html>"));
+    ASSERT_TRUE(th::WriteSettingString(L"server", server.Url()));
+    std::string catalogue;
+    ASSERT_TRUE(Start([&] {
+        ASSERT_TRUE(WriteLocalLibrary(kTrio));
+        catalogue = th::ReadFileBytes(libraryPath);
+    }));
+    StatusLog& status = program.Status();
+    EXPECT_TRUE(status.Saw(CNet::kLibraryText)) << status.Joined();
+    EXPECT_EQ(StatusPart(0), CNet::kNotLibraryText) << status.Joined();
+    EXPECT_EQ(th::ReadFileBytes(libraryPath), catalogue);
+    EXPECT_EQ(Children(tree->GetLibraryItem()), std::vector<std::wstring>{L"Trio"});
+    Select(Artist(L"Trio"));
+    EXPECT_EQ(list->RowCount(), 3);
 }
 
 // Song B's file in the cache is damaged: in ordered play it is named in the status bar and the

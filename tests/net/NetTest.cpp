@@ -39,6 +39,27 @@ std::string Gzip(const std::string& data) {
     return out;
 }
 
+bool HasPartFiles(const std::wstring& folder) {
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((folder + L"*.part").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return true;
+}
+
+std::string Utf16(const std::string& ascii) {
+    std::string bytes;
+    for (char c : ascii) bytes += std::string{c, '\0'};
+    return bytes;
+}
+
+// The bytes of a catalogue file written by the test helper.
+std::string CatalogueBytes(int version, const std::vector<nettest::Song>& songs) {
+    th::TempDir dir;
+    std::wstring path = dir.File(L"Library.xml");
+    return nettest::WriteCatalogue(path, version, songs) ? th::ReadFileBytes(path) : std::string();
+}
+
 // The served catalogue, read as the client reads it.
 struct Served {
     Served() : library(nettest::ServedLibrary() + L"Library.xml") { library.Reload(0); }
@@ -111,7 +132,7 @@ TEST_F(NetTest, NewerCatalogueIsDownloadedUnpackedAndReadBack) {
     CLibrary local(catalogue);
     ASSERT_TRUE(CNet::IsNewer(version.lp, local.GetVersion(true)));
 
-    ASSERT_TRUE(net->DownloadLibrary(catalogue));
+    ASSERT_TRUE(net->DownloadLibrary(catalogue, static_cast<DWORD>(version.lp)));
     auto result = NextResult();
     EXPECT_EQ(result.msg, WM_APP_NET_DONE);
     EXPECT_EQ(result.wp, NetRequestParam(NET_REQUEST_LIBRARY));
@@ -130,7 +151,7 @@ TEST_F(NetTest, BrokenResponsesFailAfterFiveAttemptsAndKeepTheOldCatalogue) {
         base = nettest::ServerUrl(fault);
         ASSERT_FALSE(base.empty());
         size_t before = Count(nettest::ServerLog(fault), "GET /lib/library.php");
-        ASSERT_TRUE(net->DownloadLibrary(catalogue));
+        ASSERT_TRUE(net->DownloadLibrary(catalogue, 0));
         auto result = NextResult();
         EXPECT_EQ(result.msg, WM_APP_NET_FAILED);
         EXPECT_EQ(result.wp, NetRequestParam(NET_REQUEST_LIBRARY));
@@ -157,7 +178,7 @@ TEST_F(NetTest, SongInASubFolderIsWrittenThere) {
     EXPECT_EQ(th::ReadFileBytes(cache + file), th::ReadFileBytes(nettest::ServedLibrary() + file));
 }
 
-TEST_F(NetTest, SameSongTwiceMakesOneRequest) {
+TEST_F(NetTest, SameSongTwiceMakesOneRequestUntilItFails) {
     const std::wstring path = cache + served.File(2);
     size_t before = Count(nettest::ServerLog(), "GET /lib/song.php?id=2 ");
     ASSERT_TRUE(net->DownloadSong(2, path));
@@ -168,15 +189,22 @@ TEST_F(NetTest, SameSongTwiceMakesOneRequest) {
     EXPECT_EQ(window.NetResults().size(), 1u);
     EXPECT_EQ(Count(nettest::ServerLog(), "GET /lib/song.php?id=2 ") - before, 1u);
 
-    // A failed song is not asked for again either.
+    // A failed song is asked for again at the next request, and arrives once the server is
+    // well again.
     base = nettest::ServerUrl("status-500");
-    ASSERT_TRUE(net->DownloadSong(3, cache + served.File(3)));
+    const std::wstring third = cache + served.File(3);
+    ASSERT_TRUE(net->DownloadSong(3, third));
     EXPECT_EQ(NextResult().msg, WM_APP_NET_FAILED);
     EXPECT_EQ(StatusText(), CNet::kErrorText);
-    EXPECT_FALSE(th::FileExists(cache + served.File(3)));
-    EXPECT_TRUE(net->DownloadSong(3, cache + served.File(3)));
-    th::PumpFor(300);
-    EXPECT_EQ(window.NetResults().size(), 2u);
+    EXPECT_FALSE(th::FileExists(third));
+    base = nettest::ServerUrl();
+    before = Count(nettest::ServerLog(), "GET /lib/song.php?id=3 ");
+    EXPECT_TRUE(net->DownloadSong(3, third));
+    auto again = NextResult();
+    EXPECT_EQ(again.msg, WM_APP_NET_DONE);
+    EXPECT_EQ(again.wp, 3u);
+    EXPECT_EQ(Count(nettest::ServerLog(), "GET /lib/song.php?id=3 ") - before, 1u);
+    EXPECT_EQ(th::ReadFileBytes(third), th::ReadFileBytes(nettest::ServedLibrary() + served.File(3)));
 }
 
 TEST_F(NetTest, TransferCancelledMidBodyIsReportedAsFailed) {
@@ -269,7 +297,7 @@ TEST_F(NetTest, FileNamesLeadingOutOfTheCacheAreRefused) {
 TEST_F(NetTest, WithoutDataFolderNothingIsDownloaded) {
     CNet homeless(window.Get(), status.get(), &base, L"");
     EXPECT_FALSE(homeless.DownloadSong(1, served.File(1)));
-    EXPECT_FALSE(homeless.DownloadLibrary(L""));
+    EXPECT_FALSE(homeless.DownloadLibrary(L"", 0));
     th::PumpFor(300);
     EXPECT_TRUE(window.NetResults().empty());
     EXPECT_FALSE(th::FileExists(served.File(1)));
@@ -278,7 +306,7 @@ TEST_F(NetTest, WithoutDataFolderNothingIsDownloaded) {
 TEST_F(NetTest, ClosedClientStartsNothing) {
     net->Close();
     EXPECT_FALSE(net->CheckVersion());
-    EXPECT_FALSE(net->DownloadLibrary(catalogue));
+    EXPECT_FALSE(net->DownloadLibrary(catalogue, 0));
     EXPECT_FALSE(net->DownloadSong(1, cache + served.File(1)));
     th::PumpFor(200);
     EXPECT_TRUE(window.NetResults().empty());
@@ -334,6 +362,81 @@ TEST_F(NetAnswerTest, UncompressedSongIsWrittenUnchangedAndErrorPagesAreNot) {
     EXPECT_EQ(th::ReadFileBytes(cache + L"plain\\song.xm"), module);
 }
 
+TEST_F(NetAnswerTest, AnswerThatIsNoCatalogueLeavesTheOldOneAsItWas) {
+    ASSERT_TRUE(nettest::WriteCatalogue(catalogue, 3, {{L"a\\mine.mod", 10, 1}}));
+    const std::string old = th::ReadFileBytes(catalogue);
+    const std::string page = "<html><body>Welcome to the proxy</body></html>";
+    // Songs 1 and 3: the second is out of sequence.
+    std::string unordered = CatalogueBytes(5, {{L"a\\x.mod", 1, 1}, {L"a\\y.mod", 1, 1}});
+    const std::string second = Utf16("<ID>2</ID>");
+    unordered.replace(unordered.find(second), second.size(), Utf16("<ID>3</ID>"));
+    const struct {
+        const char* what;
+        std::string body;
+    } answers[] = {
+        {"an error page sent as a success", page},
+        {"a compressed error page", Gzip(page)},
+        {"random bytes", std::string("\x13\x9c\xfe\x00\x41\x3c\x00\x7f\xee", 9) + std::string(3000, '\x5a')},
+        {"an older catalogue than announced", Gzip(CatalogueBytes(4, {{L"a\\x.mod", 1, 1}}))},
+        {"songs out of sequence", Gzip(unordered)},
+        {"a catalogue cut inside a song", CatalogueBytes(5, {{L"a\\x.mod", 1, 1}}).substr(0, 300)},
+    };
+    for (const auto& answer : answers) {
+        SCOPED_TRACE(answer.what);
+        canned.SetResponse(nettest::CannedServer::Ok(answer.body));
+        int before = canned.Requests();
+        ASSERT_TRUE(net->DownloadLibrary(catalogue, 5));
+        auto result = NextResult();
+        EXPECT_EQ(result.msg, WM_APP_NET_FAILED);
+        EXPECT_EQ(result.wp, NetRequestParam(NET_REQUEST_LIBRARY));
+        EXPECT_EQ(StatusText(), CNet::kNotLibraryText);
+        EXPECT_EQ(th::ReadFileBytes(catalogue), old);
+        EXPECT_EQ(canned.Requests() - before, 1) << "the server's answer is no better a second time";
+    }
+    EXPECT_FALSE(HasPartFiles(dir.File(L"")));
+
+    // A catalogue of the announced version or newer takes the old one's place.
+    const std::string newer = CatalogueBytes(6, {{L"a\\x.mod", 1, 1}, {L"b\\y.mod", 1, 1}});
+    canned.SetResponse(nettest::CannedServer::Ok(Gzip(newer)));
+    ASSERT_TRUE(net->DownloadLibrary(catalogue, 5));
+    EXPECT_EQ(NextResult().msg, WM_APP_NET_DONE);
+    EXPECT_EQ(StatusText(), L"");
+    EXPECT_EQ(th::ReadFileBytes(catalogue), newer);
+}
+
+// A small body that unpacks to far more than any catalogue or song of that size is refused
+// before it fills the disk: the attempt fails as a cut body does.
+TEST_F(NetAnswerTest, CatalogueBombFailsAndLeavesNothing) {
+    ASSERT_TRUE(nettest::WriteCatalogue(catalogue, 3, {{L"a\\mine.mod", 10, 1}}));
+    const std::string old = th::ReadFileBytes(catalogue);
+    const std::string bomb = Gzip(std::string(8 << 20, '<'));
+    ASSERT_LT(bomb.size() * CNet::kLibraryUnpackRatio, 8u << 20);
+    canned.SetResponse(nettest::CannedServer::Ok(bomb));
+    int before = canned.Requests();
+    ASSERT_TRUE(net->DownloadLibrary(catalogue, 5));
+    EXPECT_EQ(NextResult().msg, WM_APP_NET_FAILED);
+    EXPECT_EQ(StatusText(), CNet::kErrorText);
+    EXPECT_EQ(canned.Requests() - before, 5);
+    EXPECT_EQ(th::ReadFileBytes(catalogue), old);
+    EXPECT_FALSE(HasPartFiles(dir.File(L"")));
+}
+
+// A request stuck in the network outlives the waits of Close; the status bar goes soon after
+// Close, so whatever that transfer does later must not reach it.
+TEST_F(NetAnswerTest, TransferThatOutlivesCloseReportsToNobody) {
+    canned.SetResponse(nettest::CannedServer::Ok("late"));
+    canned.Hold(true);
+    ASSERT_TRUE(net->DownloadSong(1, cache + L"held.mod"));
+    ASSERT_TRUE(th::PumpUntil([&] { return canned.Requests() == 1; }, 10000));
+    net->Close();
+    th::PumpFor(100);
+    const std::wstring shown = StatusText();
+    canned.Hold(false);
+    ASSERT_TRUE(window.WaitForNetResult(kResultTimeoutMs));
+    th::PumpFor(200);
+    EXPECT_EQ(StatusText(), shown);
+}
+
 TEST(NetUnpack, FailureLeavesTheOldFileAndSuccessReplacesIt) {
     th::TempDir dir;
     const std::wstring target = dir.File(L"deep\\er\\Library.xml");
@@ -353,10 +456,23 @@ TEST(NetUnpack, FailureLeavesTheOldFileAndSuccessReplacesIt) {
     EXPECT_FALSE(CNet::UnpackFile(dir.File(L"cut.gz"), target));
     EXPECT_FALSE(CNet::UnpackFile(dir.File(L"missing.gz"), target));
     EXPECT_EQ(th::ReadFileBytes(target), "old catalogue");
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW(dir.File(L"deep\\er\\*.part").c_str(), &fd);
-    EXPECT_EQ(find, INVALID_HANDLE_VALUE);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    EXPECT_FALSE(HasPartFiles(dir.File(L"deep\\er\\")));
+}
+
+TEST(NetUnpack, NoMoreThanTheCapIsUnpacked) {
+    th::TempDir dir;
+    const std::wstring target = dir.File(L"song.mod");
+    ASSERT_TRUE(th::WriteFileBytes(dir.File(L"small.gz"), Gzip(std::string(10000, 's'))));
+    EXPECT_TRUE(CNet::UnpackFile(dir.File(L"small.gz"), target, 10000));
+    ASSERT_TRUE(th::WriteFileBytes(target, "old song"));
+    EXPECT_FALSE(CNet::UnpackFile(dir.File(L"small.gz"), target, 9999));
+    EXPECT_EQ(th::ReadFileBytes(target), "old song");
+
+    // A song's cap: one block past it fails and leaves nothing behind.
+    ASSERT_TRUE(th::WriteFileBytes(dir.File(L"bomb.gz"), Gzip(std::string(CNet::kSongUnpackLimit + 4096, '\0'))));
+    EXPECT_FALSE(CNet::UnpackFile(dir.File(L"bomb.gz"), target));
+    EXPECT_EQ(th::ReadFileBytes(target), "old song");
+    EXPECT_FALSE(HasPartFiles(dir.File(L"")));
 }
 
 }  // namespace

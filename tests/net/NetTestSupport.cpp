@@ -110,11 +110,14 @@ struct CannedServer::State {
     HANDLE thread = nullptr;
     CRITICAL_SECTION lock;
     std::string response;
+    std::vector<std::pair<std::string, std::string>> byPath;
     LONG requests = 0;
+    HANDLE answer = nullptr;  // signalled unless held
 };
 
 CannedServer::CannedServer() : state_(new State) {
     InitializeCriticalSection(&state_->lock);
+    state_->answer = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     state_->listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -133,12 +136,14 @@ CannedServer::CannedServer() : state_(new State) {
 }
 
 CannedServer::~CannedServer() {
+    SetEvent(state_->answer);
     closesocket(state_->listener);  // ends the accept loop
     if (state_->thread) {
         WaitForSingleObject(state_->thread, 5000);
         CloseHandle(state_->thread);
     }
     DeleteCriticalSection(&state_->lock);
+    CloseHandle(state_->answer);
     delete state_;
     WSACleanup();
 }
@@ -152,6 +157,17 @@ void CannedServer::SetResponse(const std::string& response) {
     EnterCriticalSection(&state_->lock);
     state_->response = response;
     LeaveCriticalSection(&state_->lock);
+}
+
+void CannedServer::SetResponseFor(const std::string& pathPart, const std::string& response) {
+    EnterCriticalSection(&state_->lock);
+    state_->byPath.emplace_back(pathPart, response);
+    LeaveCriticalSection(&state_->lock);
+}
+
+void CannedServer::Hold(bool hold) {
+    if (hold) ResetEvent(state_->answer);
+    else SetEvent(state_->answer);
 }
 
 int CannedServer::Requests() const { return InterlockedCompareExchange(&state_->requests, 0, 0); }
@@ -174,8 +190,12 @@ DWORD WINAPI CannedServer::Loop(void* arg) {
             request.append(buffer, n);
         }
         InterlockedIncrement(&state->requests);
+        WaitForSingleObject(state->answer, 60000);
+        const std::string line = request.substr(0, request.find("\r\n"));
         EnterCriticalSection(&state->lock);
         std::string response = state->response;
+        for (const auto& [part, answer] : state->byPath)
+            if (line.find(part) != std::string::npos) response = answer;
         LeaveCriticalSection(&state->lock);
         send(client, response.data(), static_cast<int>(response.size()), 0);
         shutdown(client, SD_SEND);

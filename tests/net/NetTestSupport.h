@@ -59,7 +59,8 @@ std::wstring PartText(HWND bar, int part);
 namespace nettest {
 
 // A one-answer HTTP server on 127.0.0.1 for answers the library server never gives (a
-// negative version, an uncompressed song): every request gets the same raw response.
+// negative version, an uncompressed song): every request gets the same raw response, or the
+// one given for its path.
 class CannedServer {
 public:
     CannedServer();
@@ -69,7 +70,11 @@ public:
     // The base URL, ending with a slash; "" when the server could not start.
     std::wstring Url() const;
     void SetResponse(const std::string& response);
+    // The answer to requests whose first line holds `pathPart` (others get the one above).
+    void SetResponseFor(const std::string& pathPart, const std::string& response);
     int Requests() const;
+    // While held, a request is taken in but not answered.
+    void Hold(bool hold);
     // A complete response with status 200 and an exact Content-Length.
     static std::string Ok(const std::string& body);
 private:
