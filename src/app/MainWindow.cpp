@@ -309,6 +309,7 @@ LRESULT CMainWindow::OnTick() {
     ++ticksHandled_;
     int songId = 0, serial = 0;
     float seconds = 0;
+    if (output_->IsDeviceLost()) OnDeviceLost();
     bool active = output_->GetPosition(songId, serial, seconds);
     if (serial != nowSerial_) {
         nowSerial_ = serial;
@@ -330,6 +331,16 @@ LRESULT CMainWindow::OnTick() {
     list_->AutoScroll();
     OnTrayClickTick();
     return 1;
+}
+
+// The device stopped playing and could not be opened again; the engine's stream has stopped.
+// The output is opened afresh for the next song the user starts, and the user is told why the
+// music stopped.
+void CMainWindow::OnDeviceLost() {
+    output_->Stop();
+    output_->Initialise(&settings.device, &settings.freq);
+    status_->SetStatusText(COutput::kDeviceLostText);
+    UpdateControls();
 }
 
 // ---- Shutdown ------------------------------------------------------------------------------
@@ -358,12 +369,14 @@ void CMainWindow::CollectWindowSettings() {
     if (list_) settings.listfont = list_->TakeListFont();
 }
 
-// The server client is closed first so that no transfer reports to a window that is going;
-// then the windows in the order tree, song list, status bar, splitter, toolbar, trackbars
-// (position, volume, pan), rebar, and last the engine, server client, library and song cache.
+// The server client is closed and the engine's output stopped first, so that neither a
+// transfer nor the engine's callback reports to a window that is going; then the windows in
+// the order tree, song list, status bar, splitter, toolbar, trackbars (position, volume, pan),
+// rebar, and last the engine, server client, library and song cache.
 void CMainWindow::DestroyObjects() {
     objectsAlive_ = false;
     if (net_) net_->Close();
+    if (output_) output_->Shutdown();
     // The tree writes the favourites and the playlists as it goes; each of its nodes reports
     // its playlist deleted while the engine and the list still exist.
     tree_.reset();
@@ -416,6 +429,7 @@ LRESULT CMainWindow::OnNetFailed(WPARAM request) {
 // The written file joins the song cache; a file name that would lead out of the cache folder
 // was never downloaded and is not handed on.
 void CMainWindow::OnSongArrived(int songId) {
+    output_->SongArrived(songId);
     if (!output_->IsPlaying() && !output_->IsPaused() && output_->IsWaiting()) output_->PlayNext();
     const CSong* song = library_->GetSong(songId);
     if (!song) return;

@@ -145,6 +145,7 @@ private:
 
     // The tick and the server client's reports.
     LRESULT OnTick();
+    void OnDeviceLost();
     LRESULT OnNetDone(WPARAM request, LPARAM version);
     LRESULT OnNetFailed(WPARAM request);
     void OnSongArrived(int songId);

@@ -1,7 +1,10 @@
 #pragma once
 // The user's settings: one process-wide record, loaded from HKCU\Software\tunehaven once at
 // start-up and written back once at shutdown. Owners of a setting keep a pointer to its field
-// and read it live; every field is used on the window thread only, except cacheLimit.
+// and read it live. The window thread alone writes them. Other threads read these, each a single
+// aligned 32-bit value: the engine's output thread reads flags, volume, panning and random
+// while it decodes and at each song change (its loader thread reads flags as it opens the next
+// song), and the song cache's thread reads cacheLimit.
 
 #include <windows.h>
 

@@ -53,7 +53,7 @@ bool CAudioSystem::Init(int device, DWORD rate) {
     } else {
         return false;
     }
-    auto mixer = std::make_unique<CMixer>(std::move(output));
+    auto mixer = std::make_shared<CMixer>(std::move(output));
     if (!mixer->Start(rate)) return false;
     mixer_ = std::move(mixer);
     initialised_ = true;
@@ -63,7 +63,7 @@ bool CAudioSystem::Init(int device, DWORD rate) {
 }
 
 bool CAudioSystem::Free() {
-    std::unique_ptr<CMixer> mixer;
+    std::shared_ptr<CMixer> mixer;
     std::map<DWORD, Channel> channels;
     {
         CLockGuard guard(lock_);
@@ -78,6 +78,20 @@ bool CAudioSystem::Free() {
         if (channel.stream) channel.stream->Stop();
     mixer.reset();  // joins the output thread
     return true;
+}
+
+bool CAudioSystem::IsDeviceLost() {
+    CLockGuard guard(lock_);
+    return initialised_ && mixer_->IsLost();
+}
+
+void CAudioSystem::Flush() {
+    std::shared_ptr<CMixer> mixer;
+    {
+        CLockGuard guard(lock_);
+        mixer = mixer_;
+    }
+    if (mixer && !mixer->IsOutputThread()) mixer->Flush();
 }
 
 bool CAudioSystem::GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
@@ -189,6 +203,7 @@ bool CAudioSystem::StreamFree(HSTREAM handle) {
         mixer_->Remove(stream.get());
     }
     stream->Stop();  // outside the lock: a running proc may be making calls of its own
+    Flush();
     return true;
 }
 
@@ -213,6 +228,7 @@ bool CAudioSystem::Pause(DWORD handle) {
     auto stream = Stream(handle);
     if (!stream || stream->IsActive() == BASS_ACTIVE_STOPPED) return false;
     stream->Pause();
+    Flush();
     return true;
 }
 
@@ -220,6 +236,7 @@ bool CAudioSystem::Stop(DWORD handle) {
     auto stream = Stream(handle);
     if (!stream) return false;
     stream->Stop();
+    Flush();
     return true;
 }
 

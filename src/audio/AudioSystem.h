@@ -30,6 +30,7 @@ public:
     bool Init(int device, DWORD rate);
     bool Free();
     bool GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info);
+    bool IsDeviceLost();
 
     HMUSIC MusicLoad(bool mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD rate);
     bool MusicFree(HMUSIC handle);
@@ -56,13 +57,16 @@ private:
     DWORD NewHandle();                                   // with lock_ held
     std::shared_ptr<CMusicChannel> Music(DWORD handle);
     std::shared_ptr<CStreamChannel> Stream(DWORD handle);
+    // Drops what the device has queued; called without lock_, as the mixer may be inside a
+    // proc that makes calls of its own.
+    void Flush();
     bool ReadFile(const void* file, bool unicode, QWORD offset, DWORD length, std::string& data);
 
     CLock lock_;                           // guards everything below
     bool initialised_ = false;
     int device_ = 0;                       // the device opened, as numbered by GetDeviceInfo
     DWORD rate_ = 0;
-    std::unique_ptr<CMixer> mixer_;
+    std::shared_ptr<CMixer> mixer_;
     std::map<DWORD, Channel> channels_;
     DWORD lastHandle_ = 0;
     std::map<DWORD, std::string> names_;   // device names handed out; kept while unchanged

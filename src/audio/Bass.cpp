@@ -33,6 +33,10 @@ BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
 
 DWORD BASS_GetVersion() { return CAudioSystem::kVersion; }
 
+BOOL BASS_IsDeviceLost() {
+    return Guarded([] { return BOOL(System().IsDeviceLost()); }, BOOL(FALSE));
+}
+
 HMUSIC BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD freq) {
     return Guarded([&] { return System().MusicLoad(mem != FALSE, file, offset, length, flags, freq); }, HMUSIC(0));
 }

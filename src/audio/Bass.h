@@ -82,6 +82,10 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void* clsid)
 BOOL BASS_Free();
 BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info);
 DWORD BASS_GetVersion();
+// A call of this back end's own: true when the device stopped playing (unplugged, a driver
+// that hung) and could not be opened again. Every stream has stopped; BASS_Free and BASS_Init
+// start afresh.
+BOOL BASS_IsDeviceLost();
 
 // A decoding module channel from a file (`file` a wide path with BASS_UNICODE, otherwise an
 // ANSI path) or from memory (`mem` true, `file` the image, `length` its size); 0 when the data

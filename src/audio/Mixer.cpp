@@ -18,6 +18,7 @@ CMixer::~CMixer() {
 }
 
 bool CMixer::Start(DWORD rate) {
+    rate_ = rate;
     frames_ = std::max<DWORD>(1, rate * kBufferMs / 1000);
     if (!device_ || !device_->Open(rate, frames_, kBuffers)) return false;
     quit_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -45,19 +46,37 @@ void CMixer::Remove(const CStreamChannel* stream) {
     std::erase_if(streams_, [stream](const auto& s) { return s.get() == stream; });
 }
 
+void CMixer::Flush() {
+    CLockGuard guard(submitLock_);
+    if (!lost_) device_->Reset();
+}
+
 void CMixer::Run() {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     std::vector<std::shared_ptr<CStreamChannel>> playing;
     try {
         playing.reserve(8);
         for (int index = 0;; index = (index + 1) % kBuffers) {
-            if (!device_->WaitFree(index, quit_)) break;
+            COutputDevice::Wait wait = device_->WaitFree(index, quit_);
+            if (wait == COutputDevice::Wait::Quit) break;
+            if (wait == COutputDevice::Wait::Lost) {
+                // What was queued is gone with the device: counted as played, so that the
+                // streams' positions go on from what they delivered.
+                for (auto& buffer : contents_) {
+                    for (auto& [stream, bytes] : buffer) stream->Played(bytes);
+                    buffer.clear();
+                }
+                if (!Reopen()) break;
+                index = -1;  // a fresh ring
+                continue;
+            }
             for (auto& [stream, bytes] : contents_[index]) stream->Played(bytes);
             contents_[index].clear();
             {
                 CLockGuard guard(lock_);
                 playing.assign(streams_.begin(), streams_.end());
             }
+            CLockGuard submit(submitLock_);
             float* mix = device_->Buffer(index);
             std::fill(mix, mix + std::size_t(frames_) * 2, 0.0f);
             for (auto& stream : playing) {
@@ -70,6 +89,31 @@ void CMixer::Run() {
     } catch (const std::bad_alloc&) {
         // Out of memory on the output thread: sound stops, the program goes on.
     }
+}
+
+bool CMixer::Reopen() {
+    constexpr int kTries = 3;
+    constexpr DWORD kPauseMs = 250;
+    for (int attempt = 0; attempt < kTries; attempt++) {
+        {
+            CLockGuard submit(submitLock_);
+            device_->Close();
+            if (device_->Open(rate_, frames_, kBuffers)) return true;
+        }
+        if (WaitForSingleObject(quit_, kPauseMs) == WAIT_OBJECT_0) return false;
+    }
+    lost_ = true;
+    StopAll();
+    return false;
+}
+
+void CMixer::StopAll() {
+    std::vector<std::shared_ptr<CStreamChannel>> streams;
+    {
+        CLockGuard guard(lock_);
+        streams = streams_;
+    }
+    for (auto& stream : streams) stream->Stop();
 }
 
 }  // namespace audio

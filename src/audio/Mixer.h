@@ -6,6 +6,7 @@
 #include "audio/OutputDevice.h"
 #include "audio/StreamChannel.h"
 
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -32,12 +33,27 @@ public:
 
     void Add(const std::shared_ptr<CStreamChannel>& stream);
     void Remove(const CStreamChannel* stream);
+    // Drops the sound queued on the device, so that a stream stopped or paused is silent at
+    // once rather than after the buffers already submitted have played. Not from a proc.
+    void Flush();
+    // The device stopped playing and could not be opened again: the thread has ended and
+    // every stream is stopped.
+    bool IsLost() const { return lost_; }
 
 private:
     void Run();
+    // After the device was lost: opens it again (a few tries); false when that fails or the
+    // thread is told to quit.
+    bool Reopen();
+    void StopAll();
 
     std::unique_ptr<COutputDevice> device_;
+    DWORD rate_ = 0;
     DWORD frames_ = 0;
+    std::atomic<bool> lost_{false};
+    // Held by the thread from filling a buffer to submitting it (and while it opens the device
+    // again), and by Flush, so that nothing filled before a flush is submitted after it.
+    CLock submitLock_;
     HANDLE quit_ = nullptr;
     std::thread thread_;
 

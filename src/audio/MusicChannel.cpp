@@ -1,7 +1,5 @@
 #include "audio/MusicChannel.h"
 
-#include "audio/ModuleCheck.h"
-
 #include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
@@ -38,12 +36,12 @@ std::unique_ptr<CMusicChannel> CMusicChannel::Load(const std::uint8_t* data, std
         nullptr);
     if (!module) return nullptr;
     const char* typeName = openmpt_module_get_metadata(module, "type");
-    bool complete = CModuleCheck::IsComplete(data, size, typeName);
     DWORD type = ChannelType(typeName);
     openmpt_free_string(typeName);
-    // A song that plays nothing (no orders) is no more playable than a cut-off one.
-    if (!complete || openmpt_module_get_num_orders(module) <= 0 ||
-        !(openmpt_module_get_duration_seconds(module) > 0.0)) {
+    // Whatever the replayer loads is played, a file whose last sample is a little short
+    // included, as every other player does; a download cut off on its way never reaches the
+    // cache. A module without any order plays nothing, though.
+    if (openmpt_module_get_num_orders(module) <= 0 || !(openmpt_module_get_duration_seconds(module) > 0.0)) {
         openmpt_module_destroy(module);
         return nullptr;
     }

@@ -23,7 +23,7 @@ public:
         BASS_MUSIC_SURROUND | BASS_MUSIC_SURROUND2 | BASS_MUSIC_NONINTER | BASS_MUSIC_SINCINTER |
         BASS_MUSIC_PT1MOD;
 
-    // Loads a module image; null when it is not a complete module libopenmpt can play.
+    // Loads a module image; null when libopenmpt cannot load it or it has nothing to play.
     static std::unique_ptr<CMusicChannel> Load(const std::uint8_t* data, std::size_t size, DWORD flags,
                                                DWORD rate);
     virtual ~CMusicChannel();

@@ -27,6 +27,8 @@ bool CSilentDevice::Open(DWORD rate, DWORD frames, int buffers) {
         return false;
     }
     period_ = 1000.0 * frames / rate;
+    reset_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!reset_) return false;
     // Millisecond waits keep the pace of short buffers even.
     timerPeriod_ = timeBeginPeriod(1) == TIMERR_NOERROR;
     return true;
@@ -38,11 +40,16 @@ double CSilentDevice::Now() const {
     return double(t.QuadPart) / frequency_;
 }
 
-bool CSilentDevice::WaitFree(int index, HANDLE quit) {
+COutputDevice::Wait CSilentDevice::WaitFree(int index, HANDLE quit) {
+    HANDLE events[2] = {quit, reset_.get()};
     for (;;) {
-        double left = doneAt_[index] - Now();
-        if (left <= 0.0) return WaitForSingleObject(quit, 0) != WAIT_OBJECT_0;
-        if (WaitForSingleObject(quit, DWORD(std::ceil(left))) == WAIT_OBJECT_0) return false;
+        double left;
+        {
+            CLockGuard guard(lock_);
+            left = doneAt_[index] - Now();
+        }
+        if (left <= 0.0) return WaitForSingleObject(quit, 0) == WAIT_OBJECT_0 ? Wait::Quit : Wait::Free;
+        if (WaitForMultipleObjects(2, events, FALSE, DWORD(std::ceil(left))) == WAIT_OBJECT_0) return Wait::Quit;
     }
 }
 
@@ -50,8 +57,19 @@ float* CSilentDevice::Buffer(int index) { return buffers_[index].data(); }
 
 void CSilentDevice::Submit(int index) {
     // A buffer queued after the queue ran dry starts playing now, as on a device that underran.
+    CLockGuard guard(lock_);
     lastDone_ = std::max(lastDone_, Now()) + period_;
     doneAt_[index] = lastDone_;
+}
+
+void CSilentDevice::Reset() {
+    {
+        CLockGuard guard(lock_);
+        double now = Now();
+        for (double& at : doneAt_) at = std::min(at, now);
+        lastDone_ = now;
+    }
+    if (reset_) SetEvent(reset_.get());
 }
 
 }  // namespace audio

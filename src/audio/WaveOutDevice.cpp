@@ -13,6 +13,8 @@ namespace {
 constexpr GUID kSubtypeFloat = {WAVE_FORMAT_IEEE_FLOAT, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 constexpr GUID kSubtypePcm = {WAVE_FORMAT_PCM, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 constexpr DWORD kFrontLeft = 0x1, kFrontRight = 0x2;
+// A buffer lasts 20 ms; one the driver has not given back after this long never will be.
+constexpr DWORD kLostAfterMs = 2000;
 }  // namespace
 
 CWaveOutDevice::CWaveOutDevice(UINT device) : device_(device) {}
@@ -54,6 +56,7 @@ bool CWaveOutDevice::OpenFormat(DWORD rate, bool useFloat) {
 
 bool CWaveOutDevice::Open(DWORD rate, DWORD frames, int buffers) {
     if (rate == 0 || frames == 0 || buffers <= 0) return false;
+    lost_ = false;
     event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!event_) return false;
     float_ = OpenFormat(rate, true);
@@ -64,7 +67,6 @@ bool CWaveOutDevice::Open(DWORD rate, DWORD frames, int buffers) {
     }
     try {
         frames_ = frames;
-        period_ = std::max<DWORD>(1, frames * 1000 / rate);
         buffers_.assign(buffers, std::vector<float>(std::size_t(frames) * 2));
         if (!float_) pcm_.assign(buffers, std::vector<short>(std::size_t(frames) * 2));
         headers_.assign(buffers, WAVEHDR{});
@@ -99,13 +101,16 @@ void CWaveOutDevice::Close() {
     }
 }
 
-bool CWaveOutDevice::WaitFree(int index, HANDLE quit) {
+COutputDevice::Wait CWaveOutDevice::WaitFree(int index, HANDLE quit) {
     HANDLE handles[2] = {quit, event_};
+    DWORD start = GetTickCount();
     while (!(headers_[index].dwFlags & WHDR_DONE)) {
+        if (lost_ || GetTickCount() - start > kLostAfterMs) return Wait::Lost;
         // The timeout covers a driver that signals one event for several finished buffers.
-        if (WaitForMultipleObjects(2, handles, FALSE, 20) == WAIT_OBJECT_0) return false;
+        if (WaitForMultipleObjects(2, handles, FALSE, 20) == WAIT_OBJECT_0) return Wait::Quit;
     }
-    return WaitForSingleObject(quit, 0) != WAIT_OBJECT_0;
+    if (WaitForSingleObject(quit, 0) == WAIT_OBJECT_0) return Wait::Quit;
+    return lost_ ? Wait::Lost : Wait::Free;
 }
 
 float* CWaveOutDevice::Buffer(int index) { return buffers_[index].data(); }
@@ -118,12 +123,16 @@ void CWaveOutDevice::Submit(int index) {
             out[i] = short(std::lround(std::clamp(in[i], -1.0f, 1.0f) * 32767.0f));
     }
     headers_[index].dwFlags &= ~WHDR_DONE;
-    if (waveOutWrite(wave_, &headers_[index], sizeof(WAVEHDR)) != MMSYSERR_NOERROR)
-    {
-        // A device that went away: keep the mixer turning at the pace of the buffers.
+    if (waveOutWrite(wave_, &headers_[index], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+        // A device that went away: the mixer opens it again or stops.
         headers_[index].dwFlags |= WHDR_DONE;
-        Sleep(period_);
+        lost_ = true;
     }
+}
+
+// waveOutReset marks every queued buffer done and gives it back at once.
+void CWaveOutDevice::Reset() {
+    if (wave_) waveOutReset(wave_);
 }
 
 }  // namespace audio

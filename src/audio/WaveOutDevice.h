@@ -17,9 +17,11 @@ public:
     explicit CWaveOutDevice(UINT device);
     ~CWaveOutDevice() override;
     bool Open(DWORD rate, DWORD frames, int buffers) override;
-    bool WaitFree(int index, HANDLE quit) override;
+    void Close() override;
+    Wait WaitFree(int index, HANDLE quit) override;
     float* Buffer(int index) override;
     void Submit(int index) override;
+    void Reset() override;
 
     static UINT Count();
     // The device's name in the ANSI code page, or "" when it has none.
@@ -27,14 +29,13 @@ public:
 
 private:
     bool OpenFormat(DWORD rate, bool useFloat);
-    void Close();
 
     UINT device_;
     HWAVEOUT wave_ = nullptr;
     HANDLE event_ = nullptr;      // signalled by the driver when a buffer is done
     bool float_ = true;
     DWORD frames_ = 0;
-    DWORD period_ = 1;            // milliseconds one buffer lasts
+    bool lost_ = false;           // a buffer was refused: the device is gone
     std::vector<WAVEHDR> headers_;
     std::vector<std::vector<float>> buffers_;
     std::vector<std::vector<short>> pcm_;  // 16-bit copies when the driver refuses floats

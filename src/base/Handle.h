@@ -27,6 +27,10 @@ private:
 };
 
 using EventHandle = Handle<HANDLE, &CloseHandle>;
+// CreateFileW fails with INVALID_HANDLE_VALUE, not null: its result is held as
+// FileHandle(OpenedFile(CreateFileW(...))).
+using FileHandle = Handle<HANDLE, &CloseHandle>;
+inline HANDLE OpenedFile(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
 using ThreadHandle = Handle<HANDLE, &CloseHandle>;
 using KeyHandle = Handle<HKEY, &RegCloseKey>;
 using FontHandle = Handle<HFONT, &DeleteObject>;

@@ -79,7 +79,10 @@ bool COutput::Initialise(DWORD* device, DWORD* freq) {
         device_ = -1;
         rate_ = kOutputRates[kDefaultFreq];
         fadeLength_ = int64_t(rate_) * 15 * kFrameBytes;
-        if (!BASS_Init(device_, rate_, 0, window_, nullptr)) return false;
+        if (!BASS_Init(device_, rate_, 0, window_, nullptr)) {
+            Report(kNoDeviceText);
+            return false;
+        }
     }
     {
         CLockGuard busy(loadLock_);
@@ -125,6 +128,8 @@ void COutput::GetEngineVersion(std::wstring& text) {
              int(v & 0xFF));
     text = name;
 }
+
+bool COutput::IsDeviceLost() { return initialised_ && BASS_IsDeviceLost(); }
 
 void COutput::Shutdown() {
     Stop();
@@ -197,10 +202,7 @@ void COutput::Stop() {
         BASS_StreamFree(stream_);
         stream_ = 0;
     }
-    if (music_) {
-        BASS_MusicFree(music_);
-        music_ = 0;
-    }
+    TakeMusic(0);
     {
         CLockGuard guard(lock_);
         history_.clear();
@@ -243,15 +245,28 @@ void COutput::ApplyVolume() {
 }
 
 void COutput::ApplyPanSeparation() {
+    CLockGuard guard(musicLock_);
     if (music_) BASS_ChannelSetAttribute(music_, BASS_ATTRIB_MUSIC_PANSEP, float(*panning_));
 }
 
 void COutput::ApplyFlags() {
-    if (!music_) return;
-    BASS_CHANNELINFO info{};
-    if (!BASS_ChannelGetInfo(music_, &info)) return;
-    DWORD flags = (info.flags & ~FLAG_MUSIC_MASK) | (*flags_ & FLAG_MUSIC_MASK);
-    BASS_ChannelFlags(music_, flags, FLAG_MUSIC_MASK);
+    CLockGuard guard(musicLock_);
+    if (music_) BASS_ChannelFlags(music_, *flags_ & FLAG_MUSIC_MASK, FLAG_MUSIC_MASK);
+}
+
+void COutput::TakeMusic(HMUSIC music) {
+    HMUSIC old = 0;
+    {
+        CLockGuard guard(musicLock_);
+        old = std::exchange(music_, music);
+        // A module prepared ahead carries the options of that time; one the window thread
+        // changed since then reaches it here, or (after the lock) through ApplyFlags.
+        if (music_) {
+            BASS_ChannelFlags(music_, *flags_ & FLAG_MUSIC_MASK, FLAG_MUSIC_MASK);
+            BASS_ChannelSetAttribute(music_, BASS_ATTRIB_MUSIC_PANSEP, float(*panning_));
+        }
+    }
+    if (old) BASS_MusicFree(old);
 }
 
 void COutput::SetPlaylist(CPlaylist* playlist) {
@@ -358,13 +373,10 @@ bool COutput::IsCached(int songId) {
     if (!song) return false;
     std::wstring path = CCache::SongPath(folder_, song->file);
     if (path.empty()) return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    FileHandle file(OpenedFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
     FILETIME written{};
-    bool ok = GetFileTime(file, nullptr, nullptr, &written);
-    CloseHandle(file);
-    if (!ok) return false;
+    if (!file || !GetFileTime(file.get(), nullptr, nullptr, &written)) return false;
     int64_t time = int64_t((uint64_t(written.dwHighDateTime) << 32) | written.dwLowDateTime);
     return (time - kUnixEpochIn100ns) / 10000000 >= song->update;
 }
@@ -375,6 +387,16 @@ void COutput::RequestSong(int songId) {
     if (!song || !net_) return;
     std::wstring path = CCache::SongPath(folder_, song->file);
     if (!path.empty()) net_->DownloadSong(songId, path);
+}
+
+int COutput::GetPreparedSong() {
+    CLockGuard guard(lock_);
+    return prepared_.music ? prepared_.songId : 0;
+}
+
+// Whatever arrived, the loader looks again: at worst it finds its next song still missing.
+void COutput::SongArrived(int) {
+    if (loaderWake_) SetEvent(loaderWake_.get());
 }
 
 // ---- Loading -------------------------------------------------------------------------------------
@@ -395,18 +417,14 @@ HMUSIC COutput::OpenMusic(const CSong& song, const std::wstring& path) const {
     // An old 15-sample module: given the 31-sample layout, with 16 empty sample records and
     // the signature, it plays as any other MOD. One shorter than its header is no module.
     std::string file;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 0;
+    FileHandle h(OpenedFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr)));
     LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(h, &size) && size.QuadPart >= LONGLONG(kOldHeader) && size.QuadPart < (64ll << 20);
-    if (ok) {
-        file.resize(size_t(size.QuadPart));
-        DWORD read = 0;
-        ok = ReadFile(h, file.data(), DWORD(file.size()), &read, nullptr) && read == file.size();
-    }
-    CloseHandle(h);
-    if (!ok) return 0;
+    if (!h || !GetFileSizeEx(h.get(), &size) || size.QuadPart < LONGLONG(kOldHeader) || size.QuadPart >= (64ll << 20))
+        return 0;
+    file.resize(size_t(size.QuadPart));
+    DWORD read = 0;
+    if (!ReadFile(h.get(), file.data(), DWORD(file.size()), &read, nullptr) || read != file.size()) return 0;
     std::string image(file.size() + (kNewHeader - kOldHeader), '\0');
     std::memcpy(&image[0], file.data(), kOldRecords);
     std::memcpy(&image[kNewRecords], file.data() + kOldRecords, kOldHeader - kOldRecords);
@@ -435,14 +453,19 @@ int64_t COutput::SkipAhead(float seconds) {
 }
 
 void COutput::ReportUnplayable(const CSong& song) {
-    if (status_)
-        status_->SetStatusText((kUnplayableText + song.displayArtist + L" - " + song.displayTitle).c_str());
+    Report((kUnplayableText + song.displayArtist + L" - " + song.displayTitle).c_str());
+}
+
+void COutput::Report(const wchar_t* text) {
+    if (status_) status_->SetStatusText(text);
 }
 
 COutput::Load COutput::LoadNext(float seconds) {
-    if (music_) {
-        BASS_MusicFree(music_);
-        music_ = 0;
+    TakeMusic(0);
+    // Without an output no module can be opened: that is no fault of the song.
+    if (!initialised_) {
+        Report(kNoDeviceText);
+        return Load::NoDevice;
     }
     COutputItem want;
     {
@@ -466,10 +489,7 @@ COutput::Load COutput::LoadNext(float seconds) {
         return Load::Unplayable;
     }
     HMUSIC music = taken.music;
-    if (music) {
-        // Prepared with the options of that time.
-        BASS_ChannelFlags(music, *flags_ & FLAG_MUSIC_MASK, FLAG_MUSIC_MASK);
-    } else {
+    if (!music) {
         if (!IsCached(want.songId)) {
             RequestSong(want.songId);
             waiting_ = true;
@@ -481,12 +501,11 @@ COutput::Load COutput::LoadNext(float seconds) {
             return Load::Unplayable;
         }
     }
-    music_ = music;
+    TakeMusic(music);
     looped_ = song->EndsInSound();
-    ApplyPanSeparation();
     int64_t end = int64_t((double(song->PlayLength()) + double(song->LeadIn())) * rate_ * kFrameBytes);
     songEnd_ = (end + kFrameBytes - 1) / kFrameBytes * kFrameBytes;
-    peakGain_ = song->peak != 0 ? 1.0f / song->peak : 0.0f;
+    peakGain_ = song->peak > 0 ? 1.0f / song->peak : 0.0f;
     songRms_ = song->rms;
     musicPos_ = taken.music ? taken.musicPos : SkipAhead(song->LeadIn() + seconds);
     COutputItem item(want.songId, want.serial);
@@ -554,9 +573,13 @@ DWORD COutput::FillBuffer(void* buffer, DWORD length) {
     const int64_t count = n / int64_t(sizeof(float));
     const int level = int(flags >> FLAG_RMS_SHIFT);
     float gain = 1.0f;
-    if ((flags & FLAG_SCALE_PEAK) && peakGain_ != 0) gain = peakGain_;
-    else if ((flags & FLAG_SCALE_RMS) && songRms_ != 0 && level >= 15 && level <= 30)
+    if ((flags & FLAG_SCALE_PEAK) && peakGain_ != 0) {
+        gain = peakGain_;
+    } else if ((flags & FLAG_SCALE_RMS) && songRms_ > 0 && level >= 15 && level <= 30) {
         gain = rmsTargetGain_[level - 15] / songRms_;
+        // A quiet song with loud peaks is raised only as far as its peaks stay whole.
+        if (peakGain_ != 0) gain = std::min(gain, peakGain_);
+    }
     if (gain != 1.0f)
         for (int64_t i = 0; i < count; i++) samples[i] *= gain;
     if (fading && musicPos_ + n > songEnd_) {

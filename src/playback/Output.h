@@ -37,6 +37,10 @@ public:
     static constexpr const wchar_t* kDefaultDeviceName = L"Default device";
     // Shown in the status bar, followed by the song's artist and title.
     static constexpr const wchar_t* kUnplayableText = L"Cannot play ";
+    // Shown when no output device can be opened, or when the one playing is lost and cannot
+    // be opened again: no song is to blame.
+    static constexpr const wchar_t* kNoDeviceText = L"No sound device can be opened";
+    static constexpr const wchar_t* kDeviceLostText = L"The sound device stopped playing";
     // Songs in a row that the stream passes over because they cannot be played, before it
     // gives up.
     static constexpr int kMaxUnplayable = 5;
@@ -53,8 +57,11 @@ public:
     // ---- Output device and rate (window thread) ----
     // (Re)opens the output on the chosen device and rate; falls back to the default device at
     // 48000 Hz and writes that back into the settings. A song that was playing goes on at the
-    // same second on the new output.
+    // same second on the new output. Without any device that opens, says so in the status bar.
     bool Initialise(DWORD* device, DWORD* freq);
+    bool IsInitialised() const { return initialised_; }
+    // The device stopped taking sound and could not be opened again: playback has stopped.
+    bool IsDeviceLost();
     // Index 0 is the default device, index i >= 1 the back end's device i; false past the end.
     bool GetDeviceName(int index, std::wstring& text);
     // "44100 Hz" for the output rates 0..3; false past the end.
@@ -96,6 +103,10 @@ public:
     // The song's file is in the cache and not older than the catalogue's UPDATE.
     bool IsCached(int songId);
     void RequestSong(int songId);
+    // A song's download has arrived: the loader prepares it at once if it is the next one.
+    void SongArrived(int songId);
+    // The song the loader has opened ahead for the next entry; 0 for none.
+    int GetPreparedSong();
 
     // ---- The stream callback and its steps ----
     // Public so that a caller without an output can pull the stream as the device would.
@@ -113,7 +124,7 @@ public:
     int64_t GetTotalOut() const { return totalOut_; }
 
 private:
-    enum class Load { Loaded, NoSong, Waiting, Unplayable };
+    enum class Load { Loaded, NoSong, Waiting, Unplayable, NoDevice };
     // A song opened ahead of time by the loader for the entry (songId, serial).
     struct Prepared {
         int songId = 0;
@@ -132,6 +143,9 @@ private:
     int64_t SkipAhead(float seconds);
     int64_t Bytes(double seconds) const;
     void ReportUnplayable(const CSong& song);
+    void Report(const wchar_t* text);
+    // Hands a newly loaded module to the output and gives it the options of this moment.
+    void TakeMusic(HMUSIC music);
     bool StartStream();
     void FreePrepared();
 
@@ -144,9 +158,15 @@ private:
     const HWND window_;
     const std::wstring folder_;
     CWndStatus* const status_;
-    // Window thread writes them; the output thread reads them while playing, when only a stop
-    // (which first waits for the callback) may change them.
+    // The module being decoded: written by LoadNext (on the window thread while nothing plays,
+    // on the output thread inside the callback at a song change) and by Stop after the callback
+    // has ended; read by FillBuffer on the output thread. The window thread's option changes
+    // (ApplyFlags, ApplyPanSeparation) read it under musicLock_, which LoadNext holds while it
+    // hands over a new module, so that an option changed during a song change reaches the new
+    // song.
     HMUSIC music_ = 0;
+    CLock musicLock_;
+    // Window thread only.
     HSTREAM stream_ = 0;
     // Settings, each a single aligned 32-bit value read live from any thread.
     const DWORD* const flags_;
@@ -155,7 +175,9 @@ private:
     const DWORD* const random_;
     int device_ = -1;
     DWORD rate_ = 48000;             // written by Initialise with the loader idle
-    bool initialised_ = false;       // window thread; read by the loader under loadLock_
+    // Window thread; read by the loader under loadLock_ and by LoadNext on either thread while
+    // the stream runs, when it does not change.
+    bool initialised_ = false;
     CPlaylist* playlist_ = nullptr;  // lock_
     bool looped_ = false;            // per song: written by LoadSong, read by FillBuffer
     std::atomic<bool> waiting_{false};

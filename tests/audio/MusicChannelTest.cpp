@@ -81,7 +81,7 @@ TEST_F(MusicChannel, GeneratedModAndMtmLoadFromMemoryAndDecodeExactly) {
     EXPECT_EQ(info.ctype, BASS_CTYPE_MUSIC_MOD + 1);
 }
 
-TEST_F(MusicChannel, DataThatIsNoCompleteModuleIsRefused) {
+TEST_F(MusicChannel, DataThatIsNoModuleIsRefused) {
     th::TempDir dir;
     ASSERT_TRUE(th::WriteFileBytes(dir.File(L"notes.txt"), "This is not a module.\r\nJust some text.\r\n"));
     ASSERT_TRUE(th::WriteFileBytes(dir.File(L"empty.mod"), ""));
@@ -90,21 +90,33 @@ TEST_F(MusicChannel, DataThatIsNoCompleteModuleIsRefused) {
     EXPECT_EQ(BASS_MusicLoad(FALSE, dir.File(L"empty.mod").c_str(), 0, 0, flags, 0), 0u);
     EXPECT_EQ(BASS_MusicLoad(FALSE, dir.File(L"missing.mod").c_str(), 0, 0, flags, 0), 0u);
     EXPECT_EQ(BASS_MusicLoad(TRUE, "", 0, 0, flags, 0), 0u);
+}
 
-    // A download cut off anywhere (in the header, the patterns or the samples) is refused
-    // although the replayer would play what is left of it.
+// Real archives are full of modules whose last sample is a little short: the replayer plays
+// them, and so does the player, to their full length. (scripts/audio-render-test.sh checks
+// that they sound as Debian's openmpt123 renders the same files.)
+TEST_F(MusicChannel, ModulesWithTheirLastBytesMissingPlay) {
+    th::TempDir dir;
+    const DWORD flags = BASS_UNICODE | BASS_MUSIC_DECODE | BASS_SAMPLE_FLOAT;
     for (const wchar_t* name : kRealModules) {
         std::string whole = th::ReadFileBytes(RealModule(name));
         ASSERT_GT(whole.size(), 4000u);
-        for (size_t cut : {size_t(700), size_t(1200), whole.size() / 2, whole.size() - 100}) {
-            SCOPED_TRACE(testing::Message() << std::string(name, name + wcslen(name)) << " cut at " << cut);
+        for (size_t cut : {whole.size() / 100, size_t(5)}) {
+            SCOPED_TRACE(testing::Message() << std::string(name, name + wcslen(name)) << " short by " << cut);
+            std::string image = whole.substr(0, whole.size() - cut);
             std::wstring path = dir.File(L"cut.bin");
-            ASSERT_TRUE(th::WriteFileBytes(path, whole.substr(0, cut)));
-            EXPECT_EQ(BASS_MusicLoad(FALSE, path.c_str(), 0, 0, flags, 0), 0u);
+            ASSERT_TRUE(th::WriteFileBytes(path, image));
+            const DWORD rate = 22050;
+            HMUSIC music = BASS_MusicLoad(FALSE, path.c_str(), 0, 0, flags, rate);
+            ASSERT_NE(music, 0u);
+            double seconds = ReportedSeconds(image);
+            EXPECT_GT(seconds, 1.0);
+            EXPECT_NEAR(double(DecodeToEnd(music, size_t(seconds + 10) * rate)) / rate, seconds,
+                        std::max(0.01, seconds * 0.003));
         }
     }
     for (const std::string& image : {TinyMtm(), TinyMod15(10), TinyMod(10)})
-        EXPECT_EQ(LoadImage(image.substr(0, image.size() - 1)), 0u);
+        EXPECT_NE(LoadImage(image.substr(0, image.size() - 1)), 0u);
 }
 
 TEST_F(MusicChannel, LoopingModuleKeepsDeliveringPastItsEnd) {

@@ -106,8 +106,10 @@ TEST_F(Output, LoopedSongFadesOutOverFifteenSecondsOrIsCut) {
 TEST_F(Output, VolumeAdjustmentScalesByPeakOrRms) {
     Song quiet{L"quiet.mod", Module(50, 0), 1, 31, 1.0f, 0.0f, 0.9f, 0.0f, 0.05f};
     Song peaked{L"peaked.mod", Module(50, 1), 1, 31, 1.0f, 0.0f, 0.9f, 0.5f, 0.0f};
-    Open({quiet, peaked}, 2);
-    auto playlist = PlaylistOf({1, 2});
+    // Quiet on the whole, with loud peaks: raised only until its peaks reach full scale.
+    Song spiky{L"spiky.mod", Module(50, 2), 1, 31, 1.0f, 0.0f, 0.9f, 0.8f, 0.05f};
+    Open({quiet, peaked, spiky}, 2);
+    auto playlist = PlaylistOf({1, 2, 3});
     auto first = [&](int index) {
         EXPECT_TRUE(Load(playlist.get(), index));
         return Pull(*output, kBlock * 4);
@@ -121,6 +123,10 @@ TEST_F(Output, VolumeAdjustmentScalesByPeakOrRms) {
         flags = FLAG_SCALE_RMS | (level << FLAG_RMS_SHIFT);
         EXPECT_EQ(FirstDifference(first(0), quietAlone), -1) << "level " << level;
     }
+    const std::vector<float> spikyAlone = RenderAlone(spiky.image, LoadFlags(spiky), kBlock * 4);
+    flags = FLAG_SCALE_RMS | (15u << FLAG_RMS_SHIFT);  // -15 dB would be a gain of 3.6
+    EXPECT_EQ(FirstDifference(first(2), Scaled(spikyAlone, 1.0f / 0.8f)), -1);
+
     flags = FLAG_SCALE_PEAK;
     EXPECT_EQ(FirstDifference(first(0), quietAlone), -1) << "PEAK 0 is not scaled";
     EXPECT_EQ(FirstDifference(first(1), Scaled(peakedAlone, 2.0f)), -1);
@@ -237,6 +243,24 @@ TEST_F(Output, SongMissingFromTheCacheMakesTheEngineWait) {
     // A file name that leads out of the cache is never waited for.
     EXPECT_FALSE(output->PlayEntry(playlist.get(), 2, 0));
     EXPECT_FALSE(output->IsWaiting());
+}
+
+// The next song's download arrives shortly before its turn: the loader opens it at once
+// rather than at its next look a second later, which would leave the opening to the callback.
+TEST_F(Output, ADownloadThatArrivesWakesTheLoader) {
+    std::vector<Song> list = {{L"first.mod", Module(10), 1, 31, 0.2f, 0.0f, 0.15f}};
+    for (int i = 1; i <= 2; i++) list.push_back({L"later" + std::to_wstring(i) + L".mod", "", 1, 31, 0.2f, 0.0f, 0.15f});
+    Open(list, 2);
+    auto playlist = PlaylistOf({1, 2, 3});
+    output->SetPlaylist(playlist.get());
+    for (int index = 1; index <= 2; index++) {
+        int id = playlist->GetIdAt(index);
+        output->SetNext(id, playlist->GetSerialAt(index));  // the loader looks, finds nothing
+        Sleep(50);
+        ASSERT_TRUE(WriteSongFile(folder.File(list[index].file), Module(10, index)));
+        output->SongArrived(id);
+        EXPECT_TRUE(WaitFor([&] { return output->GetPreparedSong() == id; }, 500)) << "song " << id;
+    }
 }
 
 TEST_F(Output, DeviceAndRateFallBackToTheDefaultDeviceAt48000) {
