@@ -83,6 +83,21 @@ void ApplyMinimumSize(UINT edge, RECT* r) {
     }
 }
 
+RECT PlaceOnMonitor(RECT r) {
+    r.right = std::max<LONG>(r.right, r.left + kMinWindowWidth);
+    r.bottom = std::max<LONG>(r.bottom, r.top + kMinWindowHeight);
+    if (MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) return r;
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return r;
+    const RECT& area = info.rcWork;
+    LONG width = std::min(r.right - r.left, area.right - area.left);
+    LONG height = std::min(r.bottom - r.top, area.bottom - area.top);
+    LONG left = std::clamp<LONG>(r.left, area.left, area.right - width);
+    LONG top = std::clamp<LONG>(r.top, area.top, area.bottom - height);
+    return RECT{left, top, left + width, top + height};
+}
+
 // ---- Creation ------------------------------------------------------------------------------
 
 bool CMainWindow::RegisterWindowClass(HINSTANCE instance) {
@@ -98,9 +113,10 @@ bool CMainWindow::RegisterWindowClass(HINSTANCE instance) {
 }
 
 HWND CMainWindow::Create(HINSTANCE instance) {
-    return CreateWindowExW(0, kMainWindowClass, kProgramName, WS_OVERLAPPEDWINDOW, settings.xpos,
-                           settings.ypos, settings.width, settings.height, nullptr, nullptr,
-                           instance, nullptr);
+    RECT r = PlaceOnMonitor(RECT{settings.xpos, settings.ypos, settings.xpos + settings.width,
+                                 settings.ypos + settings.height});
+    return CreateWindowExW(0, kMainWindowClass, kProgramName, WS_OVERLAPPEDWINDOW, r.left, r.top,
+                           r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
 }
 
 CMainWindow* CMainWindow::FromHandle(HWND window) {
@@ -150,6 +166,9 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOVE:           return OnMove();
     case WM_SIZING:         return OnSizing(wp, reinterpret_cast<RECT*>(lp));
     case WM_CLOSE:          return OnClose();
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION:     return OnEndSession(wp);
+    case WM_GETMINMAXINFO:  return OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lp));
     case WM_NOTIFY:         return OnNotify(reinterpret_cast<NMHDR*>(lp));
     case WM_COMMAND:
     case WM_SYSCOMMAND:     return OnCommand(msg, wp, lp);
@@ -163,6 +182,7 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_APP_PLAYLIST_CHANGED: return OnPlaylistChanged(reinterpret_cast<const CPlaylist*>(lp));
     case WM_APP_SORT_TREE:  if (tree_) tree_->SortPlaylists(); return 1;
     }
+    if (msg == TaskbarCreatedMessage()) return OnTaskbarCreated();
     return DefWindowProcW(window_, msg, wp, lp);
 }
 
@@ -290,6 +310,13 @@ LRESULT CMainWindow::OnMove() {
     return 0;
 }
 
+LRESULT CMainWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
+    if (!info) return 0;
+    info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, kMinWindowWidth);
+    info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, kMinWindowHeight);
+    return 0;
+}
+
 LRESULT CMainWindow::OnSizing(WPARAM edge, RECT* rect) {
     if (rect) ApplyMinimumSize(static_cast<UINT>(edge), rect);
     return TRUE;
@@ -344,6 +371,13 @@ void CMainWindow::OnDeviceLost() {
 }
 
 // ---- Shutdown ------------------------------------------------------------------------------
+
+// Windows ends the session (log-off, restart, shutdown) and the process with it, without a
+// WM_CLOSE: what the user set and made is saved as at Close.
+LRESULT CMainWindow::OnEndSession(WPARAM ending) {
+    if (ending) OnClose();
+    return 0;
+}
 
 LRESULT CMainWindow::OnClose() {
     if (closing_) return 0;
@@ -1015,6 +1049,18 @@ LRESULT CMainWindow::OnLibraryReady(WPARAM ready) {
 // ---- Tray icon -------------------------------------------------------------------------------
 
 void CMainWindow::AddTrayIcon() { tray_.AddTrayIcon(window_); }
+
+UINT CMainWindow::TaskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+// Explorer started again (after a crash, or late at log-on): its notification area knows no
+// icon of ours, and a window hidden in the tray could not be found any more.
+LRESULT CMainWindow::OnTaskbarCreated() {
+    if (!closing_) tray_.AddTrayIcon(window_, true);
+    return 0;
+}
 
 LRESULT CMainWindow::OnTrayMessage(LPARAM mouseMessage) {
     POINT cursor = {};

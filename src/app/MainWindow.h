@@ -45,6 +45,10 @@ std::wstring SongTitle(const std::wstring& artist, const std::wstring& title);
 // Enlarges a rectangle being dragged at `edge` (a WMSZ_ value) to the minimum size, moving the
 // dragged side(s) only.
 void ApplyMinimumSize(UINT edge, RECT* rect);
+// A saved window rectangle made fit for the monitors there are now: at least the minimum size,
+// and moved (and if need be shrunk) onto the work area of the nearest monitor when it lies on
+// none, so that an unplugged monitor or a smaller screen does not open the window out of reach.
+RECT PlaceOnMonitor(RECT rect);
 
 // What the transport buttons show: the play button's image and which of Play, Stop, Previous,
 // Next and Add to favourites are enabled. The toolbar and the tray menu show these states.
@@ -145,6 +149,10 @@ private:
 
     // The tick and the server client's reports.
     LRESULT OnTick();
+    LRESULT OnEndSession(WPARAM ending);
+    LRESULT OnGetMinMaxInfo(MINMAXINFO* info);
+    static UINT TaskbarCreatedMessage();
+    LRESULT OnTaskbarCreated();
     void OnDeviceLost();
     LRESULT OnNetDone(WPARAM request, LPARAM version);
     LRESULT OnNetFailed(WPARAM request);

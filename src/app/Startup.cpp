@@ -3,6 +3,32 @@
 #include "app/Globals.h"
 #include "app/MainWindow.h"
 #include "app/Settings.h"
+#include "base/Handle.h"
+
+namespace {
+
+// Exists while a copy runs, from before its window is made.
+constexpr wchar_t kRunningMutex[] = L"Local\\tunehaven-running";
+// How long a second copy waits for the first one's window to appear.
+constexpr DWORD kFirstWindowWaitMs = 15000;
+constexpr DWORD kFirstWindowPollMs = 50;
+
+using MutexHandle = Handle<HANDLE, &CloseHandle>;
+
+// True when this process is the first copy. The mutex is created and looked for in one step,
+// so that of two copies started at once exactly one goes on; the other finds it even while the
+// first copy's window does not exist yet. Held for the life of the process.
+bool ClaimFirstCopy() {
+    static MutexHandle running;
+    if (running) return true;
+    running.reset(CreateMutexW(nullptr, FALSE, kRunningMutex));
+    if (!running) return true;  // no mutex to be had: the window check alone decides
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return true;
+    running.reset();
+    return false;
+}
+
+}  // namespace
 
 bool ActivateRunningInstance() {
     HWND running = FindWindowW(kMainWindowClass, nullptr);
@@ -31,6 +57,11 @@ HWND CreateAndShowMainWindow(HINSTANCE instance, int showCommand) {
 
 StartResult InitInstance(HINSTANCE instance, int showCommand) {
     // Nothing is passed to the running copy: the command line carries nothing.
+    if (!ClaimFirstCopy()) {
+        for (DWORD waited = 0; waited < kFirstWindowWaitMs && !ActivateRunningInstance(); waited += kFirstWindowPollMs)
+            Sleep(kFirstWindowPollMs);
+        return StartResult::OtherCopyRaised;
+    }
     if (ActivateRunningInstance()) return StartResult::OtherCopyRaised;
     InitDataFolders();
     if (!CreateAndShowMainWindow(instance, showCommand)) return StartResult::Failed;

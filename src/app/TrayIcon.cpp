@@ -30,8 +30,9 @@ CTrayIcon::CTrayIcon() : trayIcon_{} {}
 
 CTrayIcon::~CTrayIcon() { RemoveTrayIcon(); }
 
-void CTrayIcon::AddTrayIcon(HWND window) {
-    if (shown_) return;
+void CTrayIcon::AddTrayIcon(HWND window, bool again) {
+    if (shown_ && !again) return;
+    const std::wstring tip = again ? trayIcon_.szTip : IdleTitle();
     trayIcon_ = {};
     // The layout every shell since XP reads; the fields after it are not used.
     trayIcon_.cbSize = NOTIFYICONDATAW_V3_SIZE;
@@ -43,9 +44,10 @@ void CTrayIcon::AddTrayIcon(HWND window) {
     wc.cbSize = sizeof(wc);
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
     if (GetClassInfoExW(instance, kMainWindowClass, &wc)) trayIcon_.hIcon = wc.hIcon;
-    CopyTip(trayIcon_, IdleTitle());
-    Shell_NotifyIconW(NIM_ADD, &trayIcon_);
-    shown_ = true;
+    CopyTip(trayIcon_, tip);
+    // Without a notification area (no shell yet, or none at all) the window stays on the
+    // taskbar when it is minimised, where the user can get it back.
+    shown_ = Shell_NotifyIconW(NIM_ADD, &trayIcon_) != FALSE;
 }
 
 bool CTrayIcon::UpdateTrayTip(const std::wstring& text) {

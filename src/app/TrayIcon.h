@@ -16,9 +16,10 @@ public:
     CTrayIcon& operator=(const CTrayIcon&) = delete;
 
     // Adds the icon for `window` with the window class's icon and the idle tooltip; its
-    // mouse reports arrive at the window as WM_APP_TRAY. The shell's answer is not relied on:
-    // a notification area that is not there leaves the program without an icon.
-    void AddTrayIcon(HWND window);
+    // mouse reports arrive at the window as WM_APP_TRAY. A notification area that is not
+    // there leaves the program without an icon (IsShown false). `again`: the shell restarted
+    // and lost the icon; it is added anew with the tooltip it had.
+    void AddTrayIcon(HWND window, bool again = false);
 
     // Sets the tooltip. The shell is only called when the text differs from the shown one;
     // returns whether it was called.

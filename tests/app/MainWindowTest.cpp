@@ -176,6 +176,42 @@ TEST_F(MainWindowTest, MovingWithoutResizingIsRememberedToo) {
     EXPECT_EQ(Saved(L"height"), 480u);
 }
 
+// A log-off or shutdown sends no WM_CLOSE: the session's settings are saved all the same.
+TEST_F(MainWindowTest, EndOfTheSessionSavesTheSettings) {
+    th::TestMainWindow main;
+    HWND w = main.Handle();
+    SetWindowPos(w, nullptr, 90, 70, 700, 500, SWP_NOZORDER);
+    SendMessageW(w, WM_COMMAND, ID_FADE_LOOPED, 0);
+    EXPECT_TRUE(SendMessageW(w, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)) << "the session may end";
+    SendMessageW(w, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);  // it did not after all
+    EXPECT_FALSE(th::SettingExists(L"xpos"));
+    SendMessageW(w, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(Saved(L"xpos"), 90u);
+    EXPECT_EQ(Saved(L"width"), 700u);
+    EXPECT_EQ(Saved(L"flags"), 0x404u);
+    th::PumpUntil([&] { return !main.IsOpen(); });
+}
+
+// A place saved on a monitor that is gone, or a size below the minimum, opens on the screen
+// and at the minimum size at least.
+TEST_F(MainWindowTest, ASavedPlaceOffEveryMonitorOpensOnTheNearestOne) {
+    RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    for (RECT saved : {RECT{screen.right + 500, 100, screen.right + 1140, 580},
+                       RECT{-3000, -2000, -2360, -1520}, RECT{40, 30, 140, 80}}) {
+        th::WriteSettingDword(L"xpos", DWORD(saved.left));
+        th::WriteSettingDword(L"ypos", DWORD(saved.top));
+        th::WriteSettingDword(L"width", DWORD(saved.right - saved.left));
+        th::WriteSettingDword(L"height", DWORD(saved.bottom - saved.top));
+        th::TestMainWindow main;
+        RECT r, common;
+        GetWindowRect(main.Handle(), &r);
+        EXPECT_TRUE(IntersectRect(&common, &r, &screen) && EqualRect(&common, &r)) << r.left << "," << r.top;
+        EXPECT_GE(r.right - r.left, kMinWindowWidth);
+        EXPECT_GE(r.bottom - r.top, kMinWindowHeight);
+        ASSERT_TRUE(main.Close());
+    }
+}
+
 TEST_F(MainWindowTest, QuitCommandClosesTheWindow) {
     th::TestMainWindow main;
     Command(main.Handle(), ID_QUIT);

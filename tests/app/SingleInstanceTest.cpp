@@ -87,3 +87,26 @@ TEST(SingleInstance, SecondStartExitsAndRestoresTheMinimisedFirstWindow) {
     EXPECT_TRUE(th::SettingExists(L"xpos"));
     th::StartWithEmptySettings();
 }
+
+// Two starts at once (a double click that came twice): one copy runs, the other ends, though
+// neither had a window yet when the other looked.
+TEST(SingleInstance, TwoStartsAtOnceLeaveOneCopy) {
+    th::StartWithEmptySettings();
+    ASSERT_EQ(FindWindowW(L"tunehaven", nullptr), nullptr);
+    const std::wstring exe = th::BuildTreeFile(L"tunehaven.exe");
+    Process a(exe), b(exe);
+    ASSERT_TRUE(a.Started() && b.Started());
+    DWORD codeA = a.WaitExit(0), codeB = b.WaitExit(0);
+    ASSERT_TRUE(th::PumpUntil([&] {
+        codeA = a.WaitExit(0);
+        codeB = b.WaitExit(0);
+        return codeA == 0 || codeB == 0;
+    }, 30000)) << "both copies still run";
+    Process& running = codeA == 0 ? b : a;
+    HWND window = running.WaitForMainWindow(20000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(running.WaitExit(0), DWORD(STILL_ACTIVE));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(running.WaitExit(20000), 0u);
+    th::StartWithEmptySettings();
+}

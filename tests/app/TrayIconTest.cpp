@@ -135,3 +135,22 @@ TEST_F(TrayHubTest, QuitAndCloseWaitWhileTheTreeIsBuilt) {
     SendMessageW(w, WM_COMMAND, ID_QUIT, 0);
     EXPECT_TRUE(th::PumpUntil([&] { return !main.IsOpen(); }));
 }
+
+// Explorer started again and its notification area lost the icon: the icon comes back.
+TEST_F(TrayHubTest, TheIconComesBackWhenTheShellRestarts) {
+    th::TestMainWindow main;
+    HWND w = main.Handle();
+    NOTIFYICONDATAW icon = {};
+    icon.cbSize = NOTIFYICONDATAW_V3_SIZE;
+    icon.hWnd = w;
+    icon.uID = TRAY_ICON_ID;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &icon)) << "the icon is there";
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
+    ASSERT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &icon));
+    SendMessageW(w, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &icon));
+    // Minimising still sends the window to the tray.
+    ShowWindow(w, SW_MINIMIZE);
+    th::PumpFor(50);
+    EXPECT_FALSE(IsWindowVisible(w));
+}
