@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <memory>
 
@@ -174,9 +175,24 @@ void CCache::Scan(const std::wstring& folder) {
     } while (FindNextFileW(find.get(), &fd));
 }
 
+// Name by name the way the file system matches names: code unit by code unit after upper-
+// casing. ASCII is folded here; any other pair goes to the system's table, so a scan of many
+// thousand paths does not pay a system call per character.
 bool CCache::PathLess::operator()(const std::wstring& a, const std::wstring& b) const {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        wchar_t x = a[i], y = b[i];
+        if (x == y) continue;
+        if (x < 0x80 && y < 0x80) {
+            if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - 32);
+            if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - 32);
+            if (x != y) return x < y;
+            continue;
+        }
+        int order = CompareStringOrdinal(&a[i], 1, &b[i], 1, TRUE);
+        if (order != CSTR_EQUAL) return order == CSTR_LESS_THAN;
+    }
+    return a.size() < b.size();
 }
 
 void CCache::Track(const std::wstring& path, int64_t time, int64_t size) {
