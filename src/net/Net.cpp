@@ -332,35 +332,31 @@ bool CNet::DownloadSong(int id, const std::wstring& path) {
 }
 
 void CNet::Cancel() {
-    HANDLE running = nullptr;
+    ThreadHandle running;
     {
         CLockGuard lock(lock_);
         if (!thread_) return;
-        DuplicateHandle(GetCurrentProcess(), thread_.get(), GetCurrentProcess(), &running,
+        DuplicateHandle(GetCurrentProcess(), thread_.get(), GetCurrentProcess(), running.put(),
                         SYNCHRONIZE, FALSE, 0);
         CancelLocked();
     }
-    if (running) {
-        WaitForSingleObject(running, kCancelWaitMs);
-        CloseHandle(running);
-    }
+    if (running) WaitForSingleObject(running.get(), kCancelWaitMs);
     CLockGuard lock(lock_);
     ForgetEndedThreads();
 }
 
 void CNet::Close() {
     Cancel();
-    HINTERNET root;
+    InternetHandle root;
     std::vector<ThreadHandle> stragglers;
     {
         CLockGuard lock(lock_);
-        root = root_;
-        root_ = nullptr;
+        root.reset(std::exchange(root_, nullptr));
         stragglers.swap(cancelled_);
     }
-    // Closing the root handle also ends the requests of transfers still running, so that none
-    // of them outlives the objects it reports to.
-    if (root) InternetCloseHandle(root);
+    // Closing the root handle also ends the requests of transfers still running (those that
+    // are reading a body), so that few of them outlive the objects they report to.
+    root.reset();
     DWORD start = GetTickCount();
     for (auto& thread : stragglers) {
         DWORD spent = GetTickCount() - start;
@@ -406,10 +402,10 @@ bool CNet::Start(int requestId, const std::wstring& path, std::wstring url, DWOR
     transfer->runEvent.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
     if (!transfer->runEvent) return false;
     for (const auto& thread : cancelled_) {
-        HANDLE previous = nullptr;
-        if (DuplicateHandle(GetCurrentProcess(), thread.get(), GetCurrentProcess(), &previous,
+        ThreadHandle previous;
+        if (DuplicateHandle(GetCurrentProcess(), thread.get(), GetCurrentProcess(), previous.put(),
                             SYNCHRONIZE, FALSE, 0))
-            transfer->previous.emplace_back(previous);
+            transfer->previous.push_back(std::move(previous));
     }
     auto* arg = new std::shared_ptr<Transfer>(transfer);
     HANDLE thread = CreateThread(nullptr, 0, &CNet::ThreadProc, arg, 0, nullptr);
