@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/Globals.h"
+#include "ui/frame/ToolbarImages.h"
 #include "app/Ids.h"
 #include "app/Settings.h"
 #include "library/Library.h"
@@ -173,6 +174,11 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
     case WM_SYSCOMMAND:     return OnCommand(msg, wp, lp);
     case WM_HSCROLL:        return OnHScroll(wp, lp);
+    case WM_HOTKEY:         OnTransportInput(CMediaKeys::CommandOfHotKey(wp)); return 0;
+    case WM_APPCOMMAND:
+        if (!CMediaKeys::CommandOfAppCommand(lp)) break;
+        OnTransportInput(CMediaKeys::CommandOfAppCommand(lp));
+        return TRUE;
     case WM_APP_TICK:       return OnTick();
     case WM_APP_NET_DONE:   return OnNetDone(wp, lp);
     case WM_APP_NET_FAILED: return OnNetFailed(wp);
@@ -183,6 +189,7 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_APP_SORT_TREE:  if (tree_) tree_->SortPlaylists(); return 1;
     }
     if (msg == TaskbarCreatedMessage()) return OnTaskbarCreated();
+    if (msg == CTaskbarButtons::ButtonCreatedMessage()) return OnTaskbarButtonCreated();
     return DefWindowProcW(window_, msg, wp, lp);
 }
 
@@ -243,6 +250,7 @@ bool CMainWindow::CreateFrame() {
     panBar_->SetPosition(settings.panning);
     toolbar_ = std::make_unique<CWndToolbar>();
     if (!toolbar_->Create(hInstance, bar)) return false;
+    mediaKeys_.Register(window_);
     rebar_->AddBand(positionBar_->GetWindow(), nullptr);
     rebar_->AddBand(toolbar_->GetWindow(), nullptr);
     rebar_->AddBand(panBar_->GetWindow(), kPanLabel);
@@ -411,6 +419,7 @@ void CMainWindow::DestroyObjects() {
     objectsAlive_ = false;
     if (net_) net_->Close();
     if (output_) output_->Shutdown();
+    mediaKeys_.Unregister();
     // The tree writes the favourites and the playlists as it goes; each of its nodes reports
     // its playlist deleted while the engine and the list still exist.
     tree_.reset();
@@ -493,6 +502,10 @@ LRESULT CMainWindow::OnPlaylistChanged(const CPlaylist* changed) {
 LRESULT CMainWindow::OnCommand(UINT msg, WPARAM wp, LPARAM lp) {
     const UINT id = LOWORD(wp);
     const UINT code = HIWORD(wp);
+    if (msg == WM_COMMAND && code == THBN_CLICKED) {
+        OnTransportInput(id);
+        return 0;
+    }
     if (msg == WM_COMMAND && code > 1) {
         OnControlCommand(id, code, reinterpret_cast<HWND>(lp));
         return 0;
@@ -882,6 +895,12 @@ void CMainWindow::ShowButtons() {
     toolbar_->EnableButton(ID_PREVIOUS, buttons_.previous);
     toolbar_->EnableButton(ID_NEXT, buttons_.next);
     toolbar_->EnableButton(ID_ADD_FAVOURITES, buttons_.favourites);
+    taskbarButtons_.Update(buttons_.pauseImage, buttons_.play, buttons_.previous, buttons_.next);
+}
+
+void CMainWindow::OnTransportInput(UINT command) {
+    if (!objectsAlive_ || !command || !toolbar_->IsButtonEnabled(command)) return;
+    OnCommand(WM_COMMAND, command, 0);
 }
 
 bool CMainWindow::PlayRow(CPlaylist* playlist, int row, float seconds) {
@@ -1053,6 +1072,13 @@ void CMainWindow::AddTrayIcon() { tray_.AddTrayIcon(window_); }
 UINT CMainWindow::TaskbarCreatedMessage() {
     static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
+}
+
+LRESULT CMainWindow::OnTaskbarButtonCreated() {
+    if (objectsAlive_ && taskbarButtons_.Add(window_, toolbar_->GetImages(), SYMBOL_PLAY, SYMBOL_PAUSE,
+                                             SYMBOL_PREVIOUS, SYMBOL_NEXT))
+        ShowButtons();
+    return 0;
 }
 
 // Explorer started again (after a crash, or late at log-on): its notification area knows no

@@ -5,6 +5,8 @@
 #include "app/OptionsMenu.h"
 #include "app/Ticker.h"
 #include "base/Handle.h"
+#include "app/MediaKeys.h"
+#include "app/TaskbarButtons.h"
 #include "app/TrayIcon.h"
 #include "app/TrayMenu.h"
 
@@ -153,6 +155,10 @@ private:
     LRESULT OnGetMinMaxInfo(MINMAXINFO* info);
     static UINT TaskbarCreatedMessage();
     LRESULT OnTaskbarCreated();
+    LRESULT OnTaskbarButtonCreated();
+    // A media key, a taskbar button or a remote's command: does what the toolbar's button
+    // does, where that button is enabled.
+    void OnTransportInput(UINT command);
     void OnDeviceLost();
     LRESULT OnNetDone(WPARAM request, LPARAM version);
     LRESULT OnNetFailed(WPARAM request);
@@ -266,6 +272,8 @@ private:
     COptionsMenu options_;
     CTrayMenu trayMenu_{&options_};
     CTrayIcon tray_;
+    CMediaKeys mediaKeys_;
+    CTaskbarButtons taskbarButtons_;
 
     // Playback state as last seen by the tick.
     int nowSerial_ = 0;          // entry serial of the audible entry, 0 = none

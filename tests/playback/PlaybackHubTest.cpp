@@ -13,6 +13,28 @@ using namespace playtest;
 
 using PlaybackHub = PlaybackHubTest;
 
+namespace {
+
+// Presses keys on the test display as a keyboard does: xdotool (a Linux program, which Wine
+// starts like any other) sends them through the X server to the window that has the focus.
+bool PressKeys(const std::wstring& keys) {
+    // Wine starts a Linux program given by its Linux path.
+    const wchar_t* tool = L"/usr/bin/xdotool";
+    if (GetFileAttributesW(L"Z:\\usr\\bin\\xdotool") == INVALID_FILE_ATTRIBUTES) return false;
+    std::wstring commandLine = std::wstring(L"xdotool key ") + keys;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(tool, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    // Wine cannot wait for a Linux process: the caller waits for what the keys do.
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    return true;
+}
+
+}  // namespace
+
 TEST_F(PlaybackHub, TrayEntryPlaysAndTheTransportCommandsControlIt) {
     Open(3, 4.0f);
     EXPECT_EQ(TitleOf(main->Handle()), L"tunehaven 0.2");
@@ -157,4 +179,50 @@ TEST_F(PlaybackHub, MissingSongIsDownloadedAndThenPlays) {
     ASSERT_TRUE(TitleBecomes(song->displayArtist + L" - First"));
     EXPECT_TRUE(output->IsCached(first));
     EXPECT_TRUE(WaitFor([&] { return output->IsCached(second); }, 30000)) << "the next song is fetched ahead";
+}
+
+// The media keys (as hot keys or as WM_APPCOMMAND from the focused window) and the taskbar
+// preview's buttons do what the toolbar's buttons do, and nothing where those are disabled.
+TEST_F(PlaybackHub, MediaKeysAndTaskbarButtonsActLikeTheToolbar) {
+    Open(3, 4.0f);
+    HWND w = main->Handle();
+    auto hotKey = [&](UINT key) { SendMessageW(w, WM_HOTKEY, CMediaKeys::HotKeyIdOf(key), 0); };
+    auto appCommand = [&](short command) {
+        HWND list = FindWindowExW(w, nullptr, WC_LISTVIEWW, nullptr);
+        SendMessageW(list ? list : w, WM_APPCOMMAND, WPARAM(w), MAKELPARAM(0, command));
+    };
+    hotKey(VK_MEDIA_NEXT_TRACK);
+    th::PumpFor(200);
+    EXPECT_EQ(TitleOf(w), L"tunehaven 0.2") << "Next is disabled while nothing plays";
+
+    Command(Entry(0));
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 1"));
+    hotKey(VK_MEDIA_NEXT_TRACK);
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
+    appCommand(APPCOMMAND_MEDIA_PLAY_PAUSE);
+    EXPECT_TRUE(hub->GetOutput()->IsPaused());
+    hotKey(VK_MEDIA_PLAY_PAUSE);
+    EXPECT_TRUE(hub->GetOutput()->IsPlaying());
+    SendMessageW(w, WM_COMMAND, MAKEWPARAM(ID_NEXT, THBN_CLICKED), 0);
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 3"));
+    appCommand(APPCOMMAND_MEDIA_PREVIOUSTRACK);
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
+    hotKey(VK_MEDIA_STOP);
+    ASSERT_TRUE(TitleBecomes(L"tunehaven 0.2"));
+
+    // The shell says the taskbar button exists: the preview's buttons are added where the shell
+    // has them; either way playing goes on as before.
+    SendMessageW(w, RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
+    Command(Entry(1));
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
+
+    // Real key presses on the test display. (Under Wine a key reaches the program only while
+    // one of its windows has the focus; on Windows the hot keys work from anywhere.)
+    SetForegroundWindow(w);
+    ASSERT_TRUE(PressKeys(L"XF86AudioNext")) << "xdotool is installed by scripts/deps.sh";
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 3"));
+    ASSERT_TRUE(PressKeys(L"XF86AudioPlay"));
+    EXPECT_TRUE(WaitFor([&] { return hub->GetOutput()->IsPaused(); }));
+    ASSERT_TRUE(PressKeys(L"XF86AudioStop"));
+    EXPECT_TRUE(TitleBecomes(L"tunehaven 0.2"));
 }

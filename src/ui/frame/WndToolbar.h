@@ -27,6 +27,9 @@ public:
     void SetPlayImage(int image);
     int GetPlayImage() const { return playImage_; }
 
+    // The button images, one per symbol of ToolbarImages.h (SYMBOL_PLAY, ...).
+    HIMAGELIST GetImages() const { return normalImages_.get(); }
+
     // The tooltip of a button, or null for an id that is not a button.
     const wchar_t* TipText(UINT commandId) const;
 
