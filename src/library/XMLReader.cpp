@@ -56,6 +56,14 @@ void CXMLReader::Close() {
     rawEnd_ = true;
 }
 
+void CXMLReader::ReleaseBuffers() {
+    Close();
+    raw_.reset();
+    buffer_.reset();
+    capacity_ = 0;
+    length_ = 0;
+}
+
 bool CXMLReader::Open(const wchar_t* path, int stepBudget) {
     Close();
     if (!path || !*path) return false;

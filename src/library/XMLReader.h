@@ -31,6 +31,9 @@ public:
     uint64_t GetFileSize() const { return fileSize_; }
 
 protected:
+    // Frees the read and token buffers (384 KB) between parses; the next Open makes them again.
+    void ReleaseBuffers();
+
     // The argument points into the reader's buffer and is valid during the call only.
     // Returning false stops the parse.
     virtual bool OnElementStart(const wchar_t* name) = 0;

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <cwctype>
 #include <string>
+#include <unordered_set>
 
 namespace {
 
@@ -120,7 +122,20 @@ void CPlaylist::AddAll(const CPlaylist* other, bool allowDuplicate) {
         if (item.songId == 0) break;
         ids.push_back(item.songId);
     }
-    for (int id : ids) Add(id, allowDuplicate);
+    if (ids.empty()) return;
+    // One set of the songs present instead of a search of the whole list per song: adding a
+    // search result of many thousand songs to the favourites takes moments, not seconds.
+    std::unordered_set<int> present;
+    if (!allowDuplicate) {
+        present.reserve(items_.size() + ids.size());
+        for (const CPlaylistItem& item : items_) present.insert(item.songId);
+    }
+    items_.reserve(items_.size() + ids.size());
+    for (int id : ids) {
+        if (!allowDuplicate && !present.insert(id).second) continue;
+        items_.emplace_back(id);
+        sortColumn_ = 0;
+    }
 }
 
 void CPlaylist::RemoveAt(int index) {
@@ -198,7 +213,11 @@ bool CPlaylist::Load(const wchar_t* path) {
     sortColumn_ = 0;
     items_.clear();
     currentElement_ = Element::None;
-    if (!Open(path, 0)) return false;
+    const bool opened = Open(path, 0);
+    // The reader's buffers are made for the catalogue; a playlist that stays loaded for the
+    // whole run keeps none of them.
+    ReleaseBuffers();
+    if (!opened) return false;
     if (loadedSort_ != 0) Sort(loadedSort_, descending_);
     return true;
 }
@@ -231,9 +250,16 @@ bool CPlaylist::OnElementEnd(const wchar_t*) {
 
 bool CPlaylist::OnText(const wchar_t* text) {
     switch (currentElement_) {
-    case Element::Id:
-        Add(static_cast<int>(wcstol(text, nullptr, 10)), true);
+    case Element::Id: {
+        // An entry that names no song (0, a negative or no number) is skipped: as an id of 0
+        // it would end every walk of the playlist there, and the next save would drop the
+        // entries after it.
+        wchar_t* end = nullptr;
+        long id = wcstol(text, &end, 10);
+        while (end && iswspace(*end)) ++end;
+        if (end != text && end && *end == 0 && id > 0) Add(static_cast<int>(id), true);
         break;
+    }
     case Element::Sort: {
         int value = static_cast<int>(wcstol(text, nullptr, 10));
         loadedSort_ = value;

@@ -7,9 +7,30 @@ namespace {
 bool NeedsEscape(wchar_t c) {
     switch (c) {
     case L'<': case L'>': case L':': case L'"': case L'/': case L'\\': case L'|': case L'%':
+    case L'?': case L'*':
         return true;
     }
-    return false;
+    return c < 0x20;
+}
+
+// Names the file system keeps for devices, with or without an extension ("CON", "nul.txt"):
+// a file of that name cannot be made.
+bool IsDeviceName(const std::wstring& name) {
+    std::wstring base = name.substr(0, name.find(L'.'));
+    while (!base.empty() && base.back() == L' ') base.pop_back();
+    for (wchar_t& c : base) {
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+    }
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL") return true;
+    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+           base[3] >= L'1' && base[3] <= L'9';
+}
+
+void AppendEscaped(std::wstring& result, wchar_t c) {
+    wchar_t code[8];
+    // Two digits at least, since the reverse reads two.
+    swprintf(code, 8, c < 0x10 ? L"%%%02x" : L"%%%x", static_cast<unsigned>(c));
+    result += code;
 }
 
 int HexValue(wchar_t c) {
@@ -24,14 +45,15 @@ int HexValue(wchar_t c) {
 std::wstring EscapeName(const std::wstring& name) {
     std::wstring result;
     result.reserve(name.size());
-    for (wchar_t c : name) {
-        if (NeedsEscape(c)) {
-            wchar_t code[8];
-            swprintf(code, 8, L"%%%x", static_cast<unsigned>(c));
-            result += code;
-        } else {
+    // A device name gets its first character escaped, which makes it an ordinary file name
+    // that still reads back as the same name.
+    const bool device = IsDeviceName(name);
+    for (size_t i = 0; i < name.size(); ++i) {
+        const wchar_t c = name[i];
+        if (NeedsEscape(c) || (device && i == 0))
+            AppendEscaped(result, c);
+        else
             result += c;
-        }
     }
     return result;
 }

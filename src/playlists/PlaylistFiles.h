@@ -6,7 +6,8 @@
 #include <string>
 
 // The characters a file name cannot hold (and the escape character itself) become "%"
-// and their code in lower-case hexadecimal: "a:b" gives "a%3ab", "100%" gives "100%25".
+// and their code in lower-case hexadecimal: "a:b" gives "a%3ab", "100%" gives "100%25",
+// "Best?" gives "Best%3f". A device name has its first character escaped: "CON" gives "%43ON".
 std::wstring EscapeName(const std::wstring& name);
 // Reverses EscapeName; a "%" with fewer than two characters after it ends the name.
 std::wstring UnescapeName(const std::wstring& escaped);

@@ -41,7 +41,9 @@ public:
     CPlaylist* First(std::wstring& name);
     CPlaylist* Next(std::wstring& name);
 
-    // The key a name is stored under: its lower-case form.
+    // The key a name is stored under: its lower-case form, the same on every system ("İstanbul"
+    // and "istanbul", the Kelvin sign and "k" give one key). Two names are one playlist exactly
+    // when their keys are equal; the tree compares its nodes by this too.
     static std::wstring Key(const std::wstring& name);
 
 private:

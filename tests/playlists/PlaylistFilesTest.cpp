@@ -9,8 +9,13 @@
 TEST(PlaylistFiles, EscapesCharactersFilesCannotHold) {
     EXPECT_EQ(L"a%3ab%3cc%3e", EscapeName(L"a:b<c>"));
     EXPECT_EQ(L"100%25", EscapeName(L"100%"));
-    EXPECT_EQ(L"%22%2f%5c%7c ok?", EscapeName(L"\"/\\| ok?"));
-    for (const wchar_t* name : {L"a:b<c>", L"100%", L"x/y\\z|\"q\"", L"plain \x263A"})
+    EXPECT_EQ(L"%22%2f%5c%7c ok%3f%2a", EscapeName(L"\"/\\| ok?*"));
+    EXPECT_EQ(L"tab%09", EscapeName(L"tab\t"));
+    EXPECT_EQ(L"%43ON", EscapeName(L"CON"));
+    EXPECT_EQ(L"%6cpt1.b", EscapeName(L"lpt1.b"));
+    EXPECT_EQ(L"CONCERT", EscapeName(L"CONCERT"));
+    for (const wchar_t* name : {L"a:b<c>", L"100%", L"x/y\\z|\"q\"", L"plain \x263A", L"Best?", L"a*\x01", L"CON",
+                                L"nul .x", L"com9"})
         EXPECT_EQ(name, UnescapeName(EscapeName(name)));
 }
 
@@ -74,6 +79,14 @@ TEST(Playlists, NamesAreUniqueWithoutRegardToCase) {
     for (CPlaylist* p = set.First(name); p; p = set.Next(name)) names += name + L";";
     EXPECT_EQ(L"Alpha;BETA;gamma;", names);
     EXPECT_EQ(nullptr, set.Next(name));
+}
+
+TEST(Playlists, OneKeyForEverySpellingOfAName) {
+    EXPECT_EQ(CPlaylists::Key(L"\u0130stanbul"), CPlaylists::Key(L"istanbul"));
+    EXPECT_EQ(CPlaylists::Key(L"\u212a"), CPlaylists::Key(L"K"));
+    EXPECT_EQ(CPlaylists::Key(L"\u03a3\u03c2"), CPlaylists::Key(L"\u03c3\u03c3"));
+    EXPECT_EQ(CPlaylists::Key(L"Alpha"), L"alpha");
+    EXPECT_NE(CPlaylists::Key(L"a"), CPlaylists::Key(L"\u00e4"));
 }
 
 TEST(Playlists, RenameAndRemoveKeepTheEnumerationSafe) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -161,18 +162,51 @@ TEST_F(PlaylistTest, SavesAndLoadsTheSortedFile) {
     EXPECT_FALSE(descending);
 }
 
-TEST_F(PlaylistTest, UnsortedSaveWritesNoSortAndStopsAtIdZero) {
+TEST_F(PlaylistTest, UnsortedSaveWritesNoSortAndKeepsEntriesAfterOnesWithoutASong) {
     std::wstring path = dir_.File(L"list.xml");
-    th::WriteFileBytes(path, th::XmlFile(L"<PLAYLIST><ID>4</ID><ID>0</ID><ID>5</ID></PLAYLIST>"));
+    th::WriteFileBytes(path, th::XmlFile(L"<PLAYLIST><ID>4</ID><ID>0</ID><ID>x</ID><ID></ID><ID>-2</ID>"
+                                         L"<ID>5</ID></PLAYLIST>"));
     CPlaylist playlist(CPlaylist::kFavourites);
     ASSERT_TRUE(playlist.Load(path.c_str()));
-    EXPECT_EQ(3, playlist.GetCount());
+    EXPECT_EQ((std::vector<int>{4, 5}), Ids(playlist));
     ASSERT_TRUE(playlist.Save(path.c_str()));
-    EXPECT_EQ(th::XmlFile(L"\r\n<PLAYLIST>\r\n<ID>4</ID>\r\n</PLAYLIST>"), th::ReadFileBytes(path));
+    EXPECT_EQ(th::XmlFile(L"\r\n<PLAYLIST>\r\n<ID>4</ID>\r\n<ID>5</ID>\r\n</PLAYLIST>"), th::ReadFileBytes(path));
 
     CPlaylist empty(CPlaylist::kUser);
     ASSERT_TRUE(empty.Save(path.c_str()));
     EXPECT_EQ(th::XmlFile(L"\r\n<PLAYLIST>\r\n</PLAYLIST>"), th::ReadFileBytes(path));
+}
+
+// Bytes in use on every heap of the process.
+size_t HeapBytesInUse() {
+    HANDLE heaps[64];
+    DWORD count = GetProcessHeaps(64, heaps);
+    size_t total = 0;
+    for (DWORD i = 0; i < count && i < 64; ++i) {
+        PROCESS_HEAP_ENTRY entry{};
+        HeapLock(heaps[i]);
+        while (HeapWalk(heaps[i], &entry)) {
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
+        }
+        HeapUnlock(heaps[i]);
+    }
+    return total;
+}
+
+// The reader's buffers are made for the catalogue; fifty loaded playlists must not hold them.
+TEST_F(PlaylistTest, LoadedPlaylistsKeepNoReaderBuffers) {
+    std::wstring path = dir_.File(L"list.xml");
+    th::WriteFileBytes(path, th::XmlFile(L"<PLAYLIST><ID>4</ID><ID>5</ID></PLAYLIST>"));
+    std::vector<std::unique_ptr<CPlaylist>> loaded;
+    loaded.reserve(50);
+    const size_t before = HeapBytesInUse();
+    for (int i = 0; i < 50; ++i) {
+        loaded.push_back(std::make_unique<CPlaylist>(CPlaylist::kUser));
+        ASSERT_TRUE(loaded.back()->Load(path.c_str()));
+        ASSERT_EQ(2, loaded.back()->GetCount());
+    }
+    const size_t perPlaylist = (HeapBytesInUse() - before) / 50;
+    EXPECT_LT(perPlaylist, 16u * 1024) << perPlaylist << " bytes per loaded playlist";
 }
 
 TEST_F(PlaylistTest, DamagedOrMissingFiles) {
