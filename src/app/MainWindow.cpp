@@ -991,7 +991,7 @@ void CMainWindow::PlayMenuEntry(UINT id) {
         row = int(index % PLAYLIST_MENU_ENTRIES);
         if (!playlist) return;
         PlayRow(playlist, row, 0);
-        tree_->SelectPlaylistNode(p);
+        tree_->SelectPlaylistNode(playlist);
     }
     if (ShownPlaylist() == playlist) list_->SelectRow(row);
 }

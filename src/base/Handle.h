@@ -41,3 +41,8 @@ using BitmapHandle = Handle<HBITMAP, &DeleteObject>;
 using BrushHandle = Handle<HBRUSH, &DeleteObject>;
 using ImageListHandle = Handle<HIMAGELIST, &ImageList_Destroy>;
 using IconHandle = Handle<HICON, &DestroyIcon>;
+using FindFileHandle = Handle<HANDLE, &FindClose>;
+
+// Calls that report failure as INVALID_HANDLE_VALUE (FindFirstFileW, CreateFileW) give their
+// holder null instead, the one value a holder treats as empty.
+inline HANDLE NullIfInvalid(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }

@@ -4,11 +4,13 @@
 #include "net/Cache.h"
 #include "playlists/Playlist.h"
 #include "playlists/PlaylistItem.h"
+#include "ui/tree/TreeBuild.h"
 #include "ui/tree/WndTree.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 using treetest::Fixture;
 using treetest::Song;
@@ -125,6 +127,33 @@ TEST(TreeBuild, StopWhileNodesAreInsertedEndsWithoutDeadlockOrLeak) {
     f.tree.reset();
     EXPECT_GT(f.host.deletedPlaylists, 1);
     th::PumpFor(50);
+}
+
+// A step of the build that takes longer than any bound (a catalogue on a stalled network share,
+// here a pipe that gives nothing for six seconds): the stop waits for the thread to end,
+// since the thread still uses the build, the library and the control.
+TEST(TreeBuild, StopWaitsUntilTheThreadHasEnded) {
+    const wchar_t* name = L"\\\\.\\pipe\\tunehaven-slow-catalogue";
+    HANDLE pipe = CreateNamedPipeW(name, PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    CLibrary library(name);
+    th::TestParentWindow parent;
+    std::atomic<bool> released{false};
+    {
+        CTreeBuild build(parent.Handle(), parent.Handle(), nullptr, &library, nullptr);
+        ASSERT_TRUE(build.Start(CTreeBuild::Images{}));
+        ASSERT_TRUE(ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED);
+        std::thread writer([&] {
+            Sleep(6000);
+            released = true;
+            DisconnectNamedPipe(pipe);
+        });
+        th::PumpFor(100);  // the thread is reading now
+        build.Stop();
+        EXPECT_TRUE(released) << "the stop returned while the thread was still reading";
+        writer.join();
+    }
+    CloseHandle(pipe);
 }
 
 // The song cache's thread names protected songs through the library; while the tree thread

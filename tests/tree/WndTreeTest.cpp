@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -206,6 +207,79 @@ TEST(WndTree, PlaylistNamesRoundTripThroughTheirFiles) {
     EXPECT_EQ(f.playlists->GetCount(), 3);
 }
 
+// Names the file system would refuse as they are are stored under a safe file name and come
+// back as they were; a name whose file cannot be written at all is refused and the old name,
+// its file and its songs stay.
+TEST(WndTree, RenamesToNamesTheFileSystemRefusesKeepThePlaylist) {
+    Fixture f({{L"Ann"}, {L"Bob"}});
+    ASSERT_TRUE(f.Build());
+    CPlaylist songs(CPlaylist::kUser);
+    songs.Add(2, true);
+    for (const wchar_t* name : {L"Best?", L"a/b", L"CON", L"*"}) {
+        HTREEITEM item = f.tree->NewPlaylist(nullptr, &songs);
+        EndEdit(f);
+        ASSERT_TRUE(f.tree->RenamePlaylist(item, name)) << name;
+        TVITEMW tv{};
+        tv.mask = TVIF_TEXT;
+        tv.hItem = item;
+        tv.pszText = const_cast<wchar_t*>(name);
+        SendMessageW(f.tree->GetControl(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+    }
+    HTREEITEM kept = f.tree->NewPlaylist(L"Kept", &songs);
+    EndEdit(f);
+    ASSERT_TRUE(f.tree->SavePlaylistNode(kept));
+    EXPECT_FALSE(f.tree->RenamePlaylist(kept, std::wstring(255, L'x'))) << "no file of that name can be made";
+    EXPECT_EQ(FileIds(f.PlaylistFile(L"Kept")), (std::vector<int>{2}));
+
+    f.Restart();
+    ASSERT_TRUE(f.Build());
+    std::vector<std::wstring> names = f.Children(f.tree->GetPlaylistsItem());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, Names({L"*", L"Best?", L"CON", L"Kept", L"a/b"}));
+    for (const std::wstring& name : names)
+        EXPECT_EQ(Ids(f.tree->GetPlaylistOf(f.Child(f.tree->GetPlaylistsItem(), name))), (std::vector<int>{2})) << name;
+    EXPECT_EQ(f.playlists->GetCount(), 5);
+}
+
+// The tree and the set take the same names for one: a second playlist is never a node the
+// set does not know, nor does it replace the first in the set.
+TEST(WndTree, TreeAndSetShareOneCaseRule) {
+    Fixture f({{L"Ann"}});
+    ASSERT_TRUE(f.Build());
+    HTREEITEM playlists = f.tree->GetPlaylistsItem();
+    f.tree->NewPlaylist(L"\u0130stanbul", nullptr);
+    EndEdit(f);
+    f.tree->NewPlaylist(L"istanbul", nullptr);
+    EndEdit(f);
+    f.tree->NewPlaylist(L"k", nullptr);
+    EndEdit(f);
+    f.tree->NewPlaylist(L"\u212a", nullptr);
+    EndEdit(f);
+    std::vector<std::wstring> names = f.Children(playlists);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, Names({L"istanbul (1)", L"k", L"\u0130stanbul", L"\u212a (1)"}));
+    EXPECT_EQ(f.playlists->GetCount(), 4) << "each node is a playlist of the set";
+    std::wstring name;
+    for (CPlaylist* p = f.playlists->First(name); p; p = f.playlists->Next(name))
+        EXPECT_EQ(f.tree->GetPlaylistOf(f.Child(playlists, name)), p) << name;
+    EXPECT_FALSE(f.tree->RenamePlaylist(f.Child(playlists, L"\u212a (1)"), L"K"));
+}
+
+// A timed save that fails (here a folder stands where the file is made) stays marked and is
+// tried again, so the change reaches the disk once it can.
+TEST(WndTree, AFailedTimedSaveIsTriedAgain) {
+    Fixture f(ThreeArtists());
+    ASSERT_TRUE(f.Build());
+    const std::wstring favourites = f.data.File(L"Favourites.xml");
+    const std::wstring blocked = favourites + L".tmp";
+    ASSERT_TRUE(CreateDirectoryW(blocked.c_str(), nullptr));
+    f.tree->AddSongToFavourites(3);
+    th::PumpFor(CWndTree::kSaveDelayMs + 1000);
+    EXPECT_FALSE(th::FileExists(favourites));
+    RemoveDirectoryW(blocked.c_str());
+    EXPECT_TRUE(th::PumpUntil([&] { return FileIds(favourites) == std::vector<int>{3}; }, CWndTree::kSaveDelayMs * 3));
+}
+
 // The new file is written before the old one goes, so no moment is without a file.
 TEST(WndTree, RenameWritesTheNewFileBeforeRemovingTheOldAndRefusesAnotherCase) {
     Fixture f({{L"Ann"}, {L"Bob"}});
@@ -338,8 +412,9 @@ TEST(WndTree, SelectionsFollowTheirNodes) {
     th::WriteFileBytes(f.PlaylistFile(L"b"), PlaylistBytes({1}));
     th::WriteFileBytes(f.PlaylistFile(L"A"), PlaylistBytes({1}));
     ASSERT_TRUE(f.Build());
-    f.tree->SelectPlaylistNode(1);
-    EXPECT_EQ(f.tree->GetSelectedPlaylist(), f.tree->GetPlaylistOf(f.Child(f.tree->GetPlaylistsItem(), L"b")));
+    CPlaylist* b = f.tree->GetPlaylistOf(f.Child(f.tree->GetPlaylistsItem(), L"b"));
+    f.tree->SelectPlaylistNode(b);
+    EXPECT_EQ(f.tree->GetSelectedPlaylist(), b);
     f.tree->SelectFavourites();
     EXPECT_EQ(f.tree->GetSelectedPlaylist(), f.tree->GetFavourites());
     f.tree->SelectSongArtist(2);

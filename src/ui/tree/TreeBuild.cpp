@@ -17,8 +17,6 @@ constexpr const wchar_t* kReadingText = L"Reading library";
 constexpr const wchar_t* kBuildingText = L"Building tree";
 constexpr const wchar_t* kLibraryText = L"Library";
 
-constexpr DWORD kStopWaitMs = 5000;
-
 // The key of a node text in the order the control sorts siblings in (the user's locale, without
 // regard to case): comparing keys as bytes gives that order without a locale comparison per
 // pair, which is what makes sorting 20,000 artists cheap.
@@ -81,15 +79,12 @@ void CTreeBuild::Stop() {
     running_ = false;
     // The thread may be inside SendMessageW to this very thread (a batch of nodes): sent
     // messages are handled while waiting, and nothing else is dispatched. The thread checks the
-    // stop between steps, so it ends well within the usual bound; should a slow disk hold one
-    // step beyond it, the wait goes on, since the thread uses this object.
+    // stop between steps, so it ends quickly; should a slow disk hold one step for long, the
+    // wait goes on all the same, since the thread uses this object, the library and the tree.
     HANDLE thread = thread_.get();
-    DWORD start = GetTickCount();
     for (;;) {
-        DWORD elapsed = GetTickCount() - start;
-        DWORD timeout = elapsed >= kStopWaitMs ? INFINITE : kStopWaitMs - elapsed;
-        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, timeout, QS_SENDMESSAGE);
-        if (r != WAIT_OBJECT_0 + 1) break;
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (r != WAIT_OBJECT_0 + 1) break;  // ended (or the handle is unusable)
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
@@ -155,15 +150,16 @@ bool CTreeBuild::ReadCatalogue() {
 }
 
 void CTreeBuild::InsertLibraryNode() {
+    auto library = std::make_unique<CPlaylist>(CPlaylist::kLibrary);
     std::vector<Insert> batch(1);
     batch[0].text = kLibraryText;
-    batch[0].playlist = new CPlaylist(CPlaylist::kLibrary);
+    batch[0].playlist = library.get();
     batch[0].parent = TVI_ROOT;
     batch[0].after = TVI_FIRST;
     batch[0].image = batch[0].selectedImage = images_.library;
     SendBatch(batch);
     libraryItem_ = batch[0].item;
-    if (!libraryItem_) delete batch[0].playlist;
+    if (libraryItem_) library.release();  // the node's now
 }
 
 // Songs go from the highest id down, so that the serial numbers run as they always have; the

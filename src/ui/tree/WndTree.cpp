@@ -11,6 +11,7 @@
 #include "playlists/PlaylistFiles.h"
 #include "playlists/Playlists.h"
 #include "ui/frame/Appearance.h"
+#include "ui/frame/WndStatus.h"
 
 #include <windowsx.h>
 
@@ -23,6 +24,7 @@ constexpr const wchar_t* kNewPlaylistText = L"New playlist";
 constexpr const wchar_t* kDeletePlaylistText = L"Delete playlist";
 constexpr const wchar_t* kAddToFavouritesText = L"Add to favourites";
 constexpr const wchar_t* kAddToPlaylistText = L"Add to playlist";
+constexpr const wchar_t* kNameRefusedText = L"Playlist not renamed, its file cannot be written: ";
 
 // The node icons, by their resource ordinal in the system's shell32.dll.
 constexpr int kArtistIcon = 4;
@@ -35,9 +37,10 @@ constexpr int kPlaylistIcon = 225;
 constexpr int kNodeTextMax = 260;
 constexpr UINT kMaxMenuPlaylists = 30000;
 
+// The playlist set's rule, so that two names the set holds apart are two nodes and two names
+// it takes for one are one node.
 bool SameText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+    return a.size() == b.size() && CPlaylists::Key(a) == CPlaylists::Key(b);
 }
 
 unsigned RandomBelow(unsigned n) {
@@ -293,11 +296,16 @@ void CWndTree::Select(HTREEITEM item) {
     SendMessageW(control_, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
 }
 
-void CWndTree::SelectPlaylistNode(int index) {
-    if (index < 0) return;
-    HTREEITEM child = Next(playlistsItem_, TVGN_CHILD);
-    for (; child && index > 0; --index) child = Next(child, TVGN_NEXT);
-    Select(child);
+// The control sorts the nodes by the user's locale, the set by lower-case code units: the two
+// orders differ, so the node is found by the playlist it holds.
+void CWndTree::SelectPlaylistNode(const CPlaylist* playlist) {
+    if (!playlist) return;
+    for (HTREEITEM child = Next(playlistsItem_, TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) {
+        if (GetPlaylistOf(child) == playlist) {
+            Select(child);
+            return;
+        }
+    }
 }
 
 void CWndTree::SelectFavourites() {
@@ -552,8 +560,12 @@ bool CWndTree::RenamePlaylist(HTREEITEM item, const std::wstring& newName) {
     const std::wstring newPath = PlaylistPath(dataFolder_, newName);
     if (!newPath.empty()) {
         CreateDirectoryW(PlaylistsFolder(dataFolder_).c_str(), nullptr);
-        if (playlist->Save(newPath.c_str()))
-            DeleteFileW(PlaylistPath(dataFolder_, oldName).c_str());
+        // A name whose file cannot be written would lose the playlist at the next start.
+        if (!playlist->Save(newPath.c_str())) {
+            if (statusBar_) statusBar_->SetStatusText((kNameRefusedText + newName).c_str());
+            return false;
+        }
+        DeleteFileW(PlaylistPath(dataFolder_, oldName).c_str());
     }
     playlists_->Rename(oldName, newName);
     return true;
@@ -581,8 +593,8 @@ void CWndTree::LoadPlaylists() {
     const std::wstring folder = PlaylistsFolder(dataFolder_);
     if (folder.empty()) return;
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"*.xml").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
+    FindFileHandle find(NullIfInvalid(FindFirstFileW((folder + L"*.xml").c_str(), &found)));
+    if (!find) return;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         const std::wstring name = PlaylistNameFromFile(found.cFileName);
@@ -591,8 +603,7 @@ void CWndTree::LoadPlaylists() {
         playlist->Load((folder + found.cFileName).c_str());
         if (!InsertNode(playlistsItem_, TVI_SORT, name, playlist.get(), playlistImage_)) continue;
         playlists_->Add(name, playlist.release());
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &found));
 }
 
 void CWndTree::LoadFavourites() {
@@ -627,16 +638,21 @@ void CWndTree::SaveSoon(const CPlaylist* changed) {
     saveTimerSet_ = SetTimer(control_, kSaveTimer, kSaveDelayMs, nullptr) != 0;
 }
 
+// A playlist whose save failed (a full disk, a file held by another program) stays marked and
+// is tried again a little later.
 void CWndTree::SaveChanged() {
     auto wanted = [this](HTREEITEM item) {
         return allChanged_ || changed_.count(GetPlaylistOf(item)) != 0;
     };
-    if (favouritesItem_ && wanted(favouritesItem_)) SavePlaylistNode(favouritesItem_);
-    for (HTREEITEM child = Next(playlistsItem_, TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) {
-        if (wanted(child)) SavePlaylistNode(child);
-    }
+    std::set<const CPlaylist*> failed;
+    auto save = [&](HTREEITEM item) {
+        if (wanted(item) && !SavePlaylistNode(item) && !dataFolder_.empty()) failed.insert(GetPlaylistOf(item));
+    };
+    if (favouritesItem_) save(favouritesItem_);
+    for (HTREEITEM child = Next(playlistsItem_, TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) save(child);
     changed_.clear();
     allChanged_ = false;
+    for (const CPlaylist* playlist : failed) SaveSoon(playlist);
 }
 
 // ---- Context menu --------------------------------------------------------------------------

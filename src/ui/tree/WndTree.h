@@ -75,7 +75,7 @@ public:
     HTREEITEM GetFavouritesItem() const { return favouritesItem_; }
 
     // Selection from outside (the tray menu, random play); each scrolls the node into view.
-    void SelectPlaylistNode(int index);
+    void SelectPlaylistNode(const CPlaylist* playlist);
     void SelectFavourites();
     void SelectSongArtist(int songId);
     void SelectRandomArtist();
