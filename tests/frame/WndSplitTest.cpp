@@ -113,9 +113,27 @@ TEST_F(WndSplitTest, DraggingStopsFiftyPixelsFromEitherSide) {
                   RectInParent(split_->GetRightPane()).left, 50);
     split_->SetSplit(300);
     EXPECT_EQ(split_->GetLeftPaneWidth(), 300);
-    // Resizing the window changes only the right pane, even below the limit.
-    Resize(320, 500);
+    // Resizing the window changes the right pane; once it would be narrower than the limit,
+    // the tree gives way, down to its own minimum.
+    Resize(400, 500);
     EXPECT_EQ(split_->GetLeftPaneWidth(), 300);
+    Resize(320, 500);
+    EXPECT_EQ(split_->GetLeftPaneWidth(), 320 - bar - 50);
+    EXPECT_EQ(RectInParent(split_->GetRightPane()).right - RectInParent(split_->GetRightPane()).left, 50);
+}
+
+// Maximised, the bar dragged far right, restored: the song list is still on the window.
+TEST_F(WndSplitTest, TheListStaysOnTheWindowAfterARestore) {
+    split_ = Make(240);
+    const int bar = split_->GetBarWidth();
+    Resize(1100, 700);
+    split_->Drag(10000);
+    EXPECT_EQ(split_->GetLeftPaneWidth(), 1100 - bar - 50);
+    Resize(700, 500);
+    RECT list = RectInParent(split_->GetRightPane());
+    EXPECT_EQ(list.right, 700);
+    EXPECT_EQ(list.right - list.left, 50);
+    EXPECT_EQ(split_->GetLeftPaneWidth(), 700 - bar - 50);
 }
 
 TEST_F(WndSplitTest, TheMouseDragsTheBar) {

@@ -94,9 +94,21 @@ RECT CWndSplit::InnerRect() const {
     return r;
 }
 
+// A window made narrower (a restore after the bar was dragged far right while maximised) must
+// not push the list off the window: the tree gives way down to its own minimum. A minimised
+// window has no width to lay out in and keeps the widths it had.
 void CWndSplit::Layout() {
     if (!barWindow_) return;
     RECT inner = InnerRect();
+    if (!IsIconic(parentWindow_) && inner.right > 0) {
+        int w = leftRect_.right;
+        if (w + barWidth_ > inner.right - kMinPaneWidth) w = inner.right - barWidth_ - kMinPaneWidth;
+        if (w < kMinPaneWidth) w = kMinPaneWidth;
+        leftRect_.right = w;
+        barRect_.left = w;
+        barRect_.right = w + barWidth_;
+        rightRect_.left = barRect_.right;
+    }
     leftRect_.top = barRect_.top = rightRect_.top = inner.top;
     leftRect_.bottom = barRect_.bottom = rightRect_.bottom = inner.bottom;
     rightRect_.right = inner.right;

@@ -25,7 +25,8 @@ public:
                 int leftWidth);
 
     // Places the panes, the bar and the children for the parent's current size: the left pane
-    // keeps its width, the right one takes the rest.
+    // keeps its width, the right one takes the rest, which is kept at least kMinPaneWidth wide
+    // as long as the left pane can give way down to kMinPaneWidth.
     void Layout();
     // A new width of the left pane.
     void SetSplit(int width);

@@ -65,6 +65,12 @@ void CWndStatus::SetStatusText(const wchar_t* text) {
         delete[] copy;
 }
 
+void CWndStatus::SetAnswer(const wchar_t* text) {
+    answer_ = text ? text : L"";
+    baseText_ = answer_;
+    SendMessageW(statusWindow_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(baseText_.c_str()));
+}
+
 void CWndStatus::SetProgress(int percent) {
     if (percent > 100) percent = 100;
     if (progressPercent_.exchange(percent) == percent || !statusWindow_) return;
@@ -144,8 +150,8 @@ LRESULT CWndStatus::OnStatusText(WPARAM wp, LPARAM lp) {
         baseText_ = text;
         delete[] text;
     } else {
-        SendMessageW(statusWindow_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L""));
-        baseText_.clear();
+        baseText_ = answer_;
+        SendMessageW(statusWindow_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(baseText_.c_str()));
     }
     return subclass_.CallOld(statusWindow_, WM_APP_STATUS_TEXT, wp, 0);
 }

@@ -32,6 +32,10 @@ public:
     // 100); a negative value hides the progress bar. A value equal to the last one posts
     // nothing.
     void SetProgress(int percent);
+    // Window thread: the answer to something the user asked for (a search's count). It is
+    // shown at once, and shown again whenever a worker clears the message, so that a
+    // download's progress in the same part does not take it away for good.
+    void SetAnswer(const wchar_t* text);
     // Window thread: the message shown now, without the progress percentage.
     const std::wstring& GetStatusText() const { return baseText_; }
 
@@ -54,6 +58,7 @@ private:
     // message arrives (the last value written wins).
     std::atomic<int> progressPercent_{-1};
     std::wstring baseText_;       // window thread only
+    std::wstring answer_;         // window thread only
     HWND statusWindow_ = nullptr; // set at creation, then only read
     CLibrary* library_ = nullptr;
     unsigned shownPosition_ = 0;

@@ -40,6 +40,10 @@ public:
     // Position trackbar: the playing position the thumb stands for.
     float GetSeconds() const;
 
+    // True while the trackbar holds the mouse: its thumb is being dragged or its channel
+    // held down. However that ends, the trackbar lets go of the mouse.
+    bool IsThumbHeld() const { return trackbarWindow_ && GetCapture() == trackbarWindow_; }
+
     // The tooltip's text for the thumb's position ("2:30", "Volume: 70%", ...).
     const wchar_t* FormatTip();
 
