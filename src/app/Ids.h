@@ -25,6 +25,9 @@ constexpr UINT WM_APP_TREE_INSERT = WM_APP + 0x5D;       // 0x805D
 constexpr UINT WM_APP_PLAYLIST_CHANGED = WM_APP + 0x7B;  // 0x807B
 // Main window -> itself, posted after a playlist rename was accepted.
 constexpr UINT WM_APP_SORT_TREE = WM_APP + 0x2C9;        // 0x82C9
+// Main window -> itself, posted when rows of the shown playlist are being removed: the status
+// bar's totals are counted again once they are gone.
+constexpr UINT WM_APP_TOTALS = WM_APP + 0x2CD;           // 0x82CD
 // Ticker thread -> main window, sent every 100 ms.
 constexpr UINT WM_APP_TICK = WM_APP + 0x2CA;             // 0x82CA
 // Shell -> main window: the tray icon's callback. wParam: TRAY_ICON_ID; lParam: mouse message.

@@ -32,6 +32,7 @@ namespace {
 constexpr const wchar_t* kPanLabel = L"Pan";
 constexpr const wchar_t* kVolumeLabel = L"Vol";
 // The message part of the status bar while a search's results are shown.
+constexpr const wchar_t* kSongFoundFormat = L"%d song found";
 constexpr const wchar_t* kSongsFoundFormat = L"%d songs found";
 
 // The title bar's window icon: shell32's music icon, or the generic one if shell32 is missing.
@@ -39,10 +40,8 @@ constexpr int kShellMusicIcon = 277;
 
 HICON LoadClassIcon() {
     HICON icon = nullptr;
-    if (HMODULE shell = LoadLibraryW(L"shell32.dll")) {
-        icon = LoadIconW(shell, MAKEINTRESOURCEW(kShellMusicIcon));
-        FreeLibrary(shell);
-    }
+    if (ModuleHandle shell{LoadLibraryW(L"shell32.dll")})
+        icon = LoadIconW(shell.get(), MAKEINTRESOURCEW(kShellMusicIcon));
     return icon ? icon : LoadIconW(nullptr, IDI_APPLICATION);
 }
 
@@ -187,6 +186,7 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_APP_TRAY:       return OnTrayMessage(lp);
     case WM_APP_PLAYLIST_CHANGED: return OnPlaylistChanged(reinterpret_cast<const CPlaylist*>(lp));
     case WM_APP_SORT_TREE:  if (tree_) tree_->SortPlaylists(); return 1;
+    case WM_APP_TOTALS:     return OnTotalsStale();
     }
     if (msg == TaskbarCreatedMessage()) return OnTaskbarCreated();
     if (msg == CTaskbarButtons::ButtonCreatedMessage()) return OnTaskbarButtonCreated();
@@ -225,7 +225,9 @@ bool CMainWindow::CreateObjects() {
     ticker_.Start(window_);
     SetFocus(tree_->GetControl());
     net_ = std::make_unique<CNet>(window_, status_.get(), &settings.server, cacheFolder);
-    net_->CheckVersion();
+    // A check that cannot even start (no connection support, no temporary folder, no thread)
+    // reports nothing: the tree is then built from the catalogue on disk at once.
+    if (!net_->CheckVersion()) OnLibraryFileReady();
     // The engine comes last: it opens the output device at once, and a device that cannot be
     // opened leaves a window that simply plays nothing.
     output_ = std::make_unique<COutput>(library_.get(), net_.get(), window_, cacheFolder, &settings.flags,
@@ -361,6 +363,9 @@ LRESULT CMainWindow::OnTick() {
         if (output_->IsWaiting()) output_->PlayNext();
     }
     status_->SetTime(unsigned(std::max(seconds, 0.0f)), unsigned(std::max(nowLength_, 0.0f)));
+    // However a thumb drag ended (released, or the mouse taken away by another window), the
+    // thumb follows the song again once the trackbar no longer holds the mouse.
+    if (isSeeking_ && !positionBar_->IsThumbHeld()) isSeeking_ = false;
     if (!isSeeking_) positionBar_->SetSeconds(seconds);
     UpdateTrayTip(seconds);
     list_->AutoScroll();
@@ -490,8 +495,15 @@ void CMainWindow::OnLibraryFileReady() {
 LRESULT CMainWindow::OnPlaylistChanged(const CPlaylist* changed) {
     if (!objectsAlive_) return 1;
     if (changed) tree_->SaveSoon(changed);
+    if (!changed || changed == ShownPlaylist()) status_->SetTotals(ShownPlaylist());
     if (isActive_ && settings.random == 0) output_->RecomputeNext();
     UpdateControls();
+    return 1;
+}
+
+LRESULT CMainWindow::OnTotalsStale() {
+    totalsStale_ = false;
+    if (objectsAlive_) status_->SetTotals(ShownPlaylist());
     return 1;
 }
 
@@ -651,8 +663,8 @@ void CMainWindow::RunSearch() {
     if (list_->GetPlaylist() != shown && tree_->GetSelectedPlaylist() == shown) OnTreeSelectionChanged(shown);
     if (old) OnPlaylistDeleted(old.get());
     wchar_t text[64];
-    swprintf(text, std::size(text), kSongsFoundFormat, found);
-    status_->SetStatusText(text);
+    swprintf(text, std::size(text), found == 1 ? kSongFoundFormat : kSongsFoundFormat, found);
+    status_->SetAnswer(text);
 }
 
 // ---- Notifications -------------------------------------------------------------------------
@@ -757,9 +769,9 @@ void CMainWindow::OnTreeSelectionChanged(CPlaylist* playlist) {
 
 void CMainWindow::OnTreeItemDeleted(CPlaylist* playlist) {
     if (!playlist) return;
+    std::unique_ptr<CPlaylist> owned(playlist);  // the node's, handed over with its deletion
     if (list_ && list_->GetPlaylist() == playlist) list_->SetPlaylist(nullptr);
     OnPlaylistDeleted(playlist);
-    delete playlist;
 }
 
 // ---- Trackbars -----------------------------------------------------------------------------
@@ -1021,8 +1033,10 @@ void CMainWindow::OnEntryRemoving(CPlaylist* shown, int row) {
     if (!shown) return;
     const int serial = shown->GetSerialAt(row);
     if (shown->GetKind() == CPlaylist::kFavourites) cache_->Unprotect(shown->GetIdAt(row));
-    // The list removes the entry right after this: the playlist is written a little later.
+    // The list removes the entry right after this: the playlist is written a little later,
+    // and the totals are counted again once every selected row has gone.
     tree_->SaveSoon(shown);
+    if (!totalsStale_) totalsStale_ = PostMessageW(window_, WM_APP_TOTALS, 0, 0) != 0;
     if (!isActive_ || settings.random == 2 || serial == 0) return;
     if (output_->GetPrevious(false) == serial) {
         output_->SetPrevious(shown->GetIdAt(row - 1), shown->GetSerialAt(row - 1));

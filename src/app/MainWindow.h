@@ -107,6 +107,7 @@ public:
     CWndTree* GetTree() const { return tree_.get(); }
     CWndList* GetList() const { return list_.get(); }
     CWndSearchBox* GetSearchBox() const { return searchBox_.get(); }
+    CWndStatus* GetStatus() const { return status_.get(); }
     // The transport buttons' states as last decided by UpdateControls.
     const TransportButtons& Buttons() const { return buttons_; }
     // The objects the window owns (null before WM_CREATE and after WM_CLOSE).
@@ -166,6 +167,7 @@ private:
     void OnLibraryFileReady();
     // The tree or the song list changed the entries of a playlist (`changed`: the list's).
     LRESULT OnPlaylistChanged(const CPlaylist* changed);
+    LRESULT OnTotalsStale();
 
     // Commands: the low word picks the command, then each area is asked in turn and the first
     // that takes it ends the routing.
@@ -281,6 +283,7 @@ private:
     float nowLength_ = 0;        // its play length in seconds
     bool isActive_ = false;      // a song is playing or paused
     bool isSeeking_ = false;     // the user drags the position trackbar's thumb
+    bool totalsStale_ = false;   // a WM_APP_TOTALS is on its way
     bool libraryStateSeen_ = false;
     TransportButtons buttons_;
 

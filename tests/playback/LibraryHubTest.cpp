@@ -7,6 +7,7 @@
 #include "BenchCatalogue.h"
 #include "playlists/PlaylistFiles.h"
 #include "ui/frame/WndSearchBox.h"
+#include "ui/frame/WndStatus.h"
 #include "ui/frame/WndTrackbar.h"
 #include "ui/list/WndList.h"
 #include "ui/tree/WndTree.h"
@@ -43,6 +44,19 @@ protected:
         HWND bar = FindWindowExW(main->Handle(), nullptr, STATUSCLASSNAMEW, nullptr);
         SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
         return text;
+    }
+    std::wstring StatusTotals() const {
+        wchar_t text[256] = {};
+        HWND bar = FindWindowExW(main->Handle(), nullptr, STATUSCLASSNAMEW, nullptr);
+        SendMessageW(bar, SB_GETTEXTW, 2, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    // Playlist files in the data folder's playlists folder, read as the window starts.
+    void WritePlaylistsBeforeStart(std::vector<std::pair<std::wstring, std::vector<int>>> files) {
+        beforeStart = [files] {
+            CreateDirectoryW(PlaylistsFolder(dataFolder).c_str(), nullptr);
+            for (const auto& [name, ids] : files) PlaylistOf(ids)->Save(PlaylistPath(dataFolder, name).c_str());
+        };
     }
     void Type(const wchar_t* text) {
         SetWindowTextW(hub->GetSearchBox()->GetWindow(), text);
@@ -131,6 +145,82 @@ TEST_F(LibraryHub, FavouritesFromTheToolbarAndTheTrayMenu) {
     EXPECT_TRUE(TitleBecomes(L"Beta - Song 5"));
 }
 
+// The tray menu numbers playlists in the set's order, the tree sorts them by the user's locale:
+// an entry of "Blues" plays and shows "Blues", though "Ärger" stands first in the tree.
+TEST_F(LibraryHub, TrayPlaylistEntryShowsItsOwnPlaylist) {
+    WritePlaylistsBeforeStart({{L"\u00c4rger", {1, 2}}, {L"Blues", {4, 5}}});
+    OpenLibrary();
+    HTREEITEM blues = tree->FindChild(tree->GetPlaylistsItem(), L"Blues");
+    ASSERT_NE(blues, nullptr);
+    ASSERT_EQ(playlists.GetByIndex(0), tree->GetPlaylistOf(blues)) << "the set orders by lower-case code units";
+    Command(Entry(1));
+    EXPECT_EQ(tree->GetSelectedPlaylist(), tree->GetPlaylistOf(blues));
+    EXPECT_EQ(list->GetPlaylist(), tree->GetPlaylistOf(blues));
+    EXPECT_EQ(list->FocusedRow(), 1) << "the playing row is shown";
+    EXPECT_TRUE(TitleBecomes(L"Beta - Song 5"));
+}
+
+// A thumb drag that loses the mouse to another window (Alt+Tab) ends without the trackbar's
+// final position: the thumb follows the song again all the same.
+TEST_F(LibraryHub, ThumbFollowsTheSongAfterADragLosesTheMouse) {
+    OpenLibrary(8.0f);
+    SelectNode(Artist(L"Beta"));
+    DoubleClickRow(0);
+    ASSERT_TRUE(TitleBecomes(L"Beta - Song 5"));
+    CWndTrackbar* bar = hub->GetPositionBar();
+    HWND window = bar->GetWindow();
+    RECT thumb{}, channel{};
+    SendMessageW(window, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    SendMessageW(window, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+    const int y = (thumb.top + thumb.bottom) / 2;
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM((thumb.left + thumb.right) / 2, y));
+    SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(channel.right - 2, y));
+    ASSERT_GT(bar->GetPosition(), bar->GetSpan() * 9 / 10) << "the thumb was dragged to the end";
+    th::PumpFor(300);
+    EXPECT_GT(bar->GetPosition(), bar->GetSpan() * 9 / 10) << "the tick leaves a dragged thumb alone";
+    ReleaseCapture();  // the mouse goes to another window
+    EXPECT_TRUE(WaitFor([&] { return bar->GetPosition() < bar->GetSpan() / 2; }, 3000))
+        << "the thumb shows the playing position again";
+}
+
+// Without a temporary folder the version check cannot start; the tree is built from the
+// catalogue on disk all the same.
+TEST_F(LibraryHub, TreeIsBuiltWhenTheVersionCheckCannotStart) {
+    struct Restore {
+        std::wstring tmp = th::Env(L"TMP"), temp = th::Env(L"TEMP");
+        ~Restore() {
+            SetEnvironmentVariableW(L"TMP", tmp.empty() ? nullptr : tmp.c_str());
+            SetEnvironmentVariableW(L"TEMP", temp.empty() ? nullptr : temp.c_str());
+        }
+    } restore;
+    beforeStart = [] {
+        const std::wstring tooLong = L"C:\\" + std::wstring(400, L'x');
+        SetEnvironmentVariableW(L"TMP", tooLong.c_str());
+        SetEnvironmentVariableW(L"TEMP", tooLong.c_str());
+    };
+    OpenLibrary();
+    EXPECT_NE(Artist(L"Alpha"), nullptr);
+}
+
+// The totals follow the shown playlist's rows as they are deleted and as songs are added.
+TEST_F(LibraryHub, TotalsFollowDeletedAndAddedSongs) {
+    WritePlaylistsBeforeStart({{L"Mix", {1, 2, 3}}});
+    OpenLibrary();
+    SelectNode(tree->FindChild(tree->GetPlaylistsItem(), L"Mix"));
+    ASSERT_EQ(list->RowCount(), 3);
+    EXPECT_EQ(StatusTotals().substr(0, 8), L" 3 songs");
+    list->SelectAll();
+    SendMessageW(list->GetWindow(), WM_KEYDOWN, VK_DELETE, 0);
+    ASSERT_EQ(list->RowCount(), 0);
+    th::PumpFor(100);
+    EXPECT_EQ(StatusTotals().substr(0, 8), L" 0 songs");
+
+    SelectNode(tree->GetFavouritesItem());
+    Command(ID_ADD_FAVOURITES, reinterpret_cast<LPARAM>(PlaylistOf({4}).get()));
+    th::PumpFor(100);
+    EXPECT_EQ(StatusTotals().substr(0, 8), L" 1 song ");
+}
+
 // A new playlist from the list's selection (command 21) becomes a node whose label is being
 // edited; the rename through the tree's notification is kept on disk. Deleting the node that
 // is playing leaves the song playing and the list off the deleted playlist.
@@ -176,7 +266,16 @@ TEST_F(LibraryHub, SearchResultsNodeFollowsTheFindBox) {
     ASSERT_TRUE(TitleBecomes(L"Alpha - Song 1"));
     Type(L"beta 5");
     EXPECT_EQ(list->RowCount(), 1);
-    EXPECT_EQ(StatusMessage(), L"1 songs found");
+    EXPECT_EQ(StatusMessage(), L"1 song found");
+    // A download's progress takes the part for a while; the count comes back after it.
+    hub->GetStatus()->SetStatusText(L"Downloading song5.mod");
+    hub->GetStatus()->SetProgress(40);
+    th::PumpFor(50);
+    EXPECT_EQ(StatusMessage(), L"Downloading song5.mod (40%)");
+    hub->GetStatus()->SetStatusText(nullptr);
+    hub->GetStatus()->SetProgress(-1);
+    th::PumpFor(50);
+    EXPECT_EQ(StatusMessage(), L"1 song found");
     EXPECT_EQ(tree->GetSearchItem(), results) << "the node stays and takes the new results";
     EXPECT_TRUE(hub->GetOutput()->IsPlaying());
     EXPECT_EQ(hub->GetOutput()->GetPlaylist(), nullptr) << "the engine let go of the old results";

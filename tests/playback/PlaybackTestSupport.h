@@ -129,6 +129,7 @@ protected:
                 list.push_back(s);
             }
             written = WriteCatalogue(libraryPath, list) && written;
+            if (beforeStart) beforeStart();
         });
         ASSERT_TRUE(written);
         ASSERT_TRUE(main->IsOpen());
@@ -154,6 +155,8 @@ protected:
         return seconds;
     }
 
+    // Runs once the data folder is set, before the window starts (to write playlist files).
+    std::function<void()> beforeStart;
     static constexpr const wchar_t* kName = L"Engine test";
     std::unique_ptr<th::TestMainWindow> main;
     CMainWindow* hub = nullptr;
