@@ -5,7 +5,7 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 win=$(cd "${1:-$root/build/win}" && pwd)
 native=$(cd "${2:-$root/build/native}" && pwd)
-cmake --build "$win" --target bench_LibraryBench bench_TreeBench bench_SearchBench bench_CacheBench bench_UnpackBench bench_NetBench bench_AudioBench bench_MutationRun bench_ListBench bench_FrameBench bench_SoakRun bench_PlaybackBench bench_StartBench -j"$(nproc)" >/dev/null
+cmake --build "$win" --target bench_LibraryBench bench_TreeBench bench_SearchBench bench_CacheBench bench_UnpackBench bench_NetBench bench_AudioBench bench_MutationRun bench_ListBench bench_PlaylistBench bench_FrameBench bench_SoakRun bench_PlaybackBench bench_StartBench -j"$(nproc)" >/dev/null
 export TH_NATIVE_DIR=$native
 
 echo "== catalogue: load, memory, lookups";   "$root/scripts/wine-run.sh" "$win/bench/bench_LibraryBench.exe"
@@ -14,6 +14,7 @@ echo "== find in the library: per keystroke, list fill, memory"; "$root/scripts/
 echo "== song cache: scan and eviction";      "$root/scripts/wine-run.sh" "$win/bench/bench_CacheBench.exe"
 echo "== song list: show, switch and sort 5,000 rows"; "$root/scripts/wine-run.sh" "$win/bench/bench_ListBench.exe"
 echo "== gzip bomb: disk taken while a 1 GB bomb is unpacked"; "$root/scripts/wine-run.sh" "$win/bench/bench_UnpackBench.exe"
+echo "== playlists: adding 50,000 songs, memory per loaded playlist"; "$root/scripts/wine-run.sh" "$win/bench/bench_PlaylistBench.exe"
 echo "== song download: CNet against curl";   "$root/tests/bench/NetBench.sh" "$win"
 echo "== audio: decode speed and stream CPU"; "$root/scripts/audio-bench.sh" "$win"
 echo "== playback engine: song changes, start, CPU, callback at a change, position"; "$root/scripts/wine-run.sh" "$win/bench/bench_PlaybackBench.exe"

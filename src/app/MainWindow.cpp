@@ -653,6 +653,7 @@ void CMainWindow::RunSearch() {
     std::unique_ptr<CPlaylist> results = search_->Find(searchBox_->GetText());
     if (!results) {
         tree_->RemoveSearchResults();
+        status_->SetAnswer(nullptr);
         return;
     }
     const int found = results->GetCount();

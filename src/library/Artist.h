@@ -5,10 +5,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <map>
-#include <string>
+#include "playlists/Playlist.h"
 
-class CPlaylist;
+#include <map>
+#include <memory>
+#include <string>
 
 class CArtist {
 public:
@@ -18,7 +19,8 @@ public:
 
     std::wstring name;            // exactly as the ARTIST text; compared case-sensitively
     HTREEITEM treeItem = nullptr;  // null when the node could not be inserted
-    // Owned by the tree nodes that show them, not by the artist.
-    CPlaylist* playlist = nullptr;
-    std::map<std::wstring, CPlaylist*> collaborations;  // by display artist
+    // Held here until the tree node that shows one takes it over (the holder is then empty);
+    // those that never got a node go with the record.
+    std::unique_ptr<CPlaylist> playlist;
+    std::map<std::wstring, std::unique_ptr<CPlaylist>> collaborations;  // by display artist
 };

@@ -289,6 +289,7 @@ TEST_F(LibraryHub, SearchResultsNodeFollowsTheFindBox) {
 
     Type(L"   ");
     EXPECT_EQ(tree->GetSearchItem(), nullptr);
+    EXPECT_EQ(StatusMessage(), L"") << "no count without results";
     EXPECT_NE(FirstChild(tree->GetLibraryItem()), results);
     EXPECT_EQ(TitleOf(main->Handle()), L"Alpha - Song 1");
 }

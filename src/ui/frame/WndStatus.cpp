@@ -66,9 +66,12 @@ void CWndStatus::SetStatusText(const wchar_t* text) {
 }
 
 void CWndStatus::SetAnswer(const wchar_t* text) {
+    // Null: the answer no longer holds, and goes from the part if it is what the part shows.
+    if (text || baseText_ == answer_) {
+        baseText_ = text ? text : L"";
+        SendMessageW(statusWindow_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(baseText_.c_str()));
+    }
     answer_ = text ? text : L"";
-    baseText_ = answer_;
-    SendMessageW(statusWindow_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(baseText_.c_str()));
 }
 
 void CWndStatus::SetProgress(int percent) {

@@ -34,7 +34,7 @@ public:
     void SetProgress(int percent);
     // Window thread: the answer to something the user asked for (a search's count). It is
     // shown at once, and shown again whenever a worker clears the message, so that a
-    // download's progress in the same part does not take it away for good.
+    // download's progress in the same part does not take it away for good. Null ends it.
     void SetAnswer(const wchar_t* text);
     // Window thread: the message shown now, without the progress percentage.
     const std::wstring& GetStatusText() const { return baseText_; }

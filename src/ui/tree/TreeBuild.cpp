@@ -52,9 +52,9 @@ CTreeBuild::CTreeBuild(HWND control, HWND owner, CWndStatus* status, CLibrary* l
                        CCache* cache)
     : control_(control), owner_(owner), status_(status), library_(library), cache_(cache) {}
 
+// The artist records free the playlists that never got a node.
 CTreeBuild::~CTreeBuild() {
     Stop();
-    DropUnplaced();
 }
 
 bool CTreeBuild::Start(const Images& images) {
@@ -91,24 +91,9 @@ void CTreeBuild::Stop() {
 }
 
 void CTreeBuild::ReleaseArtists() {
-    DropUnplaced();
-    artists_.clear();
     order_.clear();
     order_.shrink_to_fit();
-}
-
-// Playlists whose node was never made (the build stopped, or an insertion failed) belong to
-// nobody else.
-void CTreeBuild::DropUnplaced() {
-    for (CArtist* artist : order_) {
-        if (!artist->treeItem) delete artist->playlist;
-        artist->playlist = nullptr;
-        // A collaboration whose node exists is owned by it; the records only point at them.
-        for (auto& [name, playlist] : artist->collaborations) {
-            if (!artist->treeItem) delete playlist;
-        }
-        artist->collaborations.clear();
-    }
+    artists_.clear();
 }
 
 DWORD WINAPI CTreeBuild::ThreadProc(void* self) {
@@ -185,14 +170,14 @@ bool CTreeBuild::AddSong(int id) {
     auto [it, made] = artists_.try_emplace(song->artist, song->artist);
     CArtist& artist = it->second;
     if (made) {
-        artist.playlist = new CPlaylist(CPlaylist::kArtist);
+        artist.playlist = std::make_unique<CPlaylist>(CPlaylist::kArtist);
         order_.push_back(&artist);
     }
-    CPlaylist* target = artist.playlist;
+    CPlaylist* target = artist.playlist.get();
     if (!song->coop.empty()) {
-        CPlaylist*& collaboration = artist.collaborations[song->displayArtist];
-        if (!collaboration) collaboration = new CPlaylist(CPlaylist::kArtist);
-        target = collaboration;
+        std::unique_ptr<CPlaylist>& collaboration = artist.collaborations[song->displayArtist];
+        if (!collaboration) collaboration = std::make_unique<CPlaylist>(CPlaylist::kArtist);
+        target = collaboration.get();
     }
     target->Add(id, true);
     return true;
@@ -208,22 +193,22 @@ void CTreeBuild::InsertArtists() {
     std::vector<Insert> batch;
     batch.reserve(kInsertBatch + 64);
     std::vector<CArtist*> batchArtists;  // the artist of each request that is an artist node
-    std::vector<std::pair<const std::wstring*, CPlaylist*>> collaborations;
+    std::vector<std::pair<const std::wstring*, CPlaylist*>> collaborations;  // of one artist
     const int total = static_cast<int>(sorted.size());
     int done = 0;
+    // Each playlist whose node was made is the node's from here on; the others stay with the
+    // records, which free them.
     auto flush = [&]() {
         bool sent = SendBatch(batch);
         for (size_t k = 0; k < batch.size(); ++k) {
-            if (batchArtists[k]) {
-                batchArtists[k]->treeItem = sent ? batch[k].item : nullptr;
-                if (batchArtists[k]->treeItem) artistItems_.push_back(batchArtists[k]->treeItem);
-            } else if (!batch[k].item) {
-                // A collaboration without a node; its artist's record still points at it, and
-                // an artist with a node does not free its collaborations.
-                delete batch[k].playlist;
-                for (auto& [name, playlist] : batchArtists[batch[k].parentIndex]->collaborations) {
-                    if (playlist == batch[k].playlist) playlist = nullptr;
-                }
+            HTREEITEM item = sent ? batch[k].item : nullptr;
+            if (CArtist* artist = batchArtists[k]) {
+                artist->treeItem = item;
+                if (!item) continue;
+                artist->playlist.release();
+                artistItems_.push_back(item);
+            } else if (item) {
+                batchArtists[batch[k].parentIndex]->collaborations[batch[k].text].release();
             }
         }
         batch.clear();
@@ -234,7 +219,7 @@ void CTreeBuild::InsertArtists() {
         if (!IsRunning()) break;
         Insert node;
         node.text = artist->name.c_str();
-        node.playlist = artist->playlist;
+        node.playlist = artist->playlist.get();
         node.parent = libraryItem_;
         node.image = images_.artist;
         node.selectedImage = images_.artistOpen;
@@ -243,7 +228,7 @@ void CTreeBuild::InsertArtists() {
         batchArtists.push_back(artist);
 
         collaborations.clear();
-        for (auto& [name, playlist] : artist->collaborations) collaborations.emplace_back(&name, playlist);
+        for (auto& [name, playlist] : artist->collaborations) collaborations.emplace_back(&name, playlist.get());
         if (collaborations.size() > 1)
             SortByText(collaborations, [](const auto& c) -> const std::wstring& { return *c.first; });
         for (auto& [name, playlist] : collaborations) {

@@ -91,7 +91,6 @@ private:
     void Group();
     void InsertArtists();
     bool SendBatch(std::vector<Insert>& batch);
-    void DropUnplaced();
 
     HWND control_;
     HWND owner_;
