@@ -364,8 +364,8 @@ LRESULT CMainWindow::OnTick() {
     }
     status_->SetTime(unsigned(std::max(seconds, 0.0f)), unsigned(std::max(nowLength_, 0.0f)));
     // However a thumb drag ended (released, or the mouse taken away by another window), the
-    // thumb follows the song again once the trackbar no longer holds the mouse.
-    if (isSeeking_ && !positionBar_->IsThumbHeld()) isSeeking_ = false;
+    // thumb follows the song again.
+    if (positionBar_->TakeDragEnded()) isSeeking_ = false;
     if (!isSeeking_) positionBar_->SetSeconds(seconds);
     UpdateTrayTip(seconds);
     list_->AutoScroll();

@@ -121,8 +121,10 @@ LRESULT CWndTrackbar::CustomDraw(NMCUSTOMDRAW* draw) {
 
 LRESULT CWndTrackbar::Proc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_NOTIFY:      return OnNotify(wp, lp);
-    case WM_RBUTTONDOWN: return OnRightButtonDown(wp, lp);
+    case WM_NOTIFY:         return OnNotify(wp, lp);
+    case WM_RBUTTONDOWN:    return OnRightButtonDown(wp, lp);
+    case WM_LBUTTONDOWN:    dragEnded_ = false; break;
+    case WM_CAPTURECHANGED: dragEnded_ = true; break;
     }
     return subclass_.CallOld(trackbarWindow_, msg, wp, lp);
 }

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <utility>
+
 class CWndTrackbar {
 public:
     // The position trackbar's range: the song is divided into this many steps.
@@ -40,9 +42,10 @@ public:
     // Position trackbar: the playing position the thumb stands for.
     float GetSeconds() const;
 
-    // True while the trackbar holds the mouse: its thumb is being dragged or its channel
-    // held down. However that ends, the trackbar lets go of the mouse.
-    bool IsThumbHeld() const { return trackbarWindow_ && GetCapture() == trackbarWindow_; }
+    // True once after the trackbar let go of the mouse since the last press, which is how
+    // every drag of the thumb ends: released, or the mouse taken by another window (Alt+Tab),
+    // when no final position is reported.
+    bool TakeDragEnded() { return std::exchange(dragEnded_, false); }
 
     // The tooltip's text for the thumb's position ("2:30", "Volume: 70%", ...).
     const wchar_t* FormatTip();
@@ -64,6 +67,7 @@ private:
     int kind_ = 0;
     int lastPosition_ = 0;      // the position last set by SetSeconds
     float duration_ = 0.0f;
+    bool dragEnded_ = false;
     HWND trackbarWindow_ = nullptr;
     wchar_t tipText_[32] = {};
 };
