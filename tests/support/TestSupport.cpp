@@ -88,9 +88,12 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     for (;;) {
         MSG msg;
+        // Looked at after every message too: a window that keeps repainting while another
+        // thread sends it work would otherwise hide every state between the first and the last.
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            if (done()) return true;
         }
         if (done()) return true;
         if (GetTickCount() - start >= timeoutMs) return done();
