@@ -12,17 +12,22 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cd "$root"
 
 say() { echo "run.sh: $*"; }
+# The steps' own output goes to a log; it is shown only when a step fails.
+mkdir -p build
+runlog="$root/build/run.log"
+: >"$runlog"
+step() { "$@" >>"$runlog" 2>&1 || { echo "run.sh: '$*' failed:" >&2; tail -n 40 "$runlog" >&2; exit 1; }; }
 say "installing what is missing (Debian packages, once)"
-scripts/deps.sh
+step scripts/deps.sh
 say "fetching the demo music (once)"
-scripts/fetch-music.sh >/dev/null
+step scripts/fetch-music.sh
 say "building the library server and tools (build/native)"
-scripts/build.sh native build/native
+step scripts/build.sh native build/native
 say "building tunehaven for Windows (build/win; the first build takes several minutes)"
-scripts/build.sh win build/win
+step scripts/build.sh win build/win
 
 say "assembling the demo library (once)"
-library=$(scripts/demo-library.sh | tail -n1)
+library=$(scripts/demo-library.sh 2>>"$runlog" | tail -n1)
 say "starting the library server on 127.0.0.1:8417"
 log="$root/build/native/server.log"
 build/native/tunehaven-server "$library" >"$log" 2>&1 &
@@ -44,11 +49,18 @@ echo "run.sh: library server: $(head -n1 "$log")"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
 exe="$root/build/win/tunehaven.exe"
+# Wine's and the sound library's own messages (no sound card, ...) go to a log, not the screen.
+winelog="$root/build/win/wine.log"
+: >"$winelog"
+prepare_prefix() {
+  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >>"$winelog" 2>&1 || true
+  scripts/wine-fonts.sh "$WINEPREFIX"
+}
 
 if [ -n "${DISPLAY:-}" ]; then
-  say "starting tunehaven on display $DISPLAY"
-  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
-  wine "$exe"
+  say "starting tunehaven on display $DISPLAY (Wine's messages: $winelog)"
+  prepare_prefix
+  wine "$exe" >>"$winelog" 2>&1
   exit 0
 fi
 
@@ -60,28 +72,28 @@ xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$display_file")"
 rm -f "$display_file"
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+prepare_prefix
 # Wine's own desktop window gives the program a title bar even without a window manager.
-wine explorer /desktop=tunehaven,1024x700 "$exe" &
+wine explorer /desktop=tunehaven,1024x700 "$exe" >>"$winelog" 2>&1 &
 app_pid=$!
 # The screenshot waits for the library: the version check, a download of a newer catalogue and
 # the tree's build come first.
 wait_s=${TH_SCREENSHOT_TIMEOUT:-90}
 say "waiting for the catalogue and the library tree (at most $wait_s s)"
-if wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout "$wait_s"; then
+if wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout "$wait_s" 2>>"$winelog"; then
   say "the library is loaded"
 else
   echo "run.sh: the library was not loaded within $wait_s s; the screenshot shows the program as it is" >&2
 fi
 say "choosing the first artist in the tree"
-wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout 10 --select ||
+wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout 10 --select 2>>"$winelog" ||
   echo "run.sh: no artist with songs was found; the screenshot shows the program as it is" >&2
 sleep 1  # the last repaint after the tree's completion
 shot=${TH_SCREENSHOT:-$root/build/tunehaven-screenshot.png}
 import -window root "$shot"
 say "screenshot of the loaded library saved to $shot"
 say "playing the first song of that artist"
-if wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout 60 --play; then
+if wine "$root/build/win/tunehaven-ready.exe" --desktop tunehaven --timeout 60 --play 2>>"$winelog"; then
   say "a song is playing"
 else
   echo "run.sh: no song started within 60 s; the screenshot shows the program as it is" >&2

@@ -34,4 +34,4 @@ function(th_client_library name)
   set(TH_CLIENT_LIBS ${TH_CLIENT_LIBS} ${name} CACHE INTERNAL "")
 endfunction()
 
-set(TH_SYSTEM_LIBS comctl32 uxtheme comdlg32 shell32 shlwapi advapi32 wininet winmm ole32 oleaut32 uuid gdi32 user32 kernel32 z)
+set(TH_SYSTEM_LIBS comctl32 uxtheme comdlg32 shell32 shlwapi advapi32 wininet winmm ole32 oleaut32 oleacc uuid gdi32 user32 kernel32 z)

@@ -25,6 +25,7 @@ th_pid_file="$th_build/xvfb.pid"
     wineboot -i >/dev/null 2>&1 9>&- || true
     wineserver -w || true
   fi
+  "$(dirname "${BASH_SOURCE[0]}")/wine-fonts.sh" "$WINEPREFIX"
   # Xvfb has no window manager: unmanaged windows are destroyed at once (a managed one waits
   # about 2 s per top-level window) and keep the placement they are given.
   if [ ! -f "$WINEPREFIX/.unmanaged" ]; then

@@ -103,6 +103,8 @@ constexpr UINT ID_INTERP_SINC = 29;
 constexpr UINT ID_FIND = 30;                // Ctrl+F: the find box takes the focus
 constexpr UINT ID_FIND_CLEAR = 31;          // Escape in the find box: it was emptied
 constexpr UINT ID_FIND_NOW = 32;            // Enter in the find box: search without the pause
+constexpr UINT ID_NEXT_PANE = 33;           // F6 or Tab: the focus goes to the next pane
+constexpr UINT ID_PREVIOUS_PANE = 34;       // Shift+F6 or Shift+Tab: to the one before
 
 constexpr UINT ID_RANGE_FIRST = 80;
 

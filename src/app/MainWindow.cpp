@@ -201,8 +201,20 @@ bool CMainWindow::CreateObjects() {
     library_ = std::make_unique<CLibrary>(libraryPath);
     CPlaylist::SetLibrary(library_.get());
     search_ = std::make_unique<CLibrarySearch>(library_.get());
-    ACCEL find = {FCONTROL | FVIRTKEY, 'F', ID_FIND};
-    shortcuts_.reset(CreateAcceleratorTableW(&find, 1));
+    // Ctrl+F, the panes, and a key for each button of the toolbar.
+    ACCEL keys[] = {
+        {FCONTROL | FVIRTKEY, 'F', ID_FIND},
+        {FVIRTKEY, VK_F6, ID_NEXT_PANE},
+        {FSHIFT | FVIRTKEY, VK_F6, ID_PREVIOUS_PANE},
+        {FVIRTKEY, VK_TAB, ID_NEXT_PANE},
+        {FSHIFT | FVIRTKEY, VK_TAB, ID_PREVIOUS_PANE},
+        {FCONTROL | FVIRTKEY, 'P', ID_PLAY},
+        {FCONTROL | FVIRTKEY, 'S', ID_STOP},
+        {FALT | FVIRTKEY, VK_LEFT, ID_PREVIOUS},
+        {FALT | FVIRTKEY, VK_RIGHT, ID_NEXT},
+        {FCONTROL | FVIRTKEY, 'D', ID_ADD_FAVOURITES},
+    };
+    shortcuts_.reset(CreateAcceleratorTableW(keys, int(std::size(keys))));
     cache_ = std::make_unique<CCache>(cacheFolder, &settings.cacheLimit);
     status_ = std::make_unique<CWndStatus>(hInstance, window_, library_.get());
     if (!status_->GetWindow()) return false;
@@ -514,7 +526,8 @@ LRESULT CMainWindow::OnTotalsStale() {
 LRESULT CMainWindow::OnCommand(UINT msg, WPARAM wp, LPARAM lp) {
     const UINT id = LOWORD(wp);
     const UINT code = HIWORD(wp);
-    if (msg == WM_COMMAND && code == THBN_CLICKED) {
+    // A key of the toolbar's buttons does what the button does, where it is enabled.
+    if (msg == WM_COMMAND && (code == THBN_CLICKED || (code == 1 && IsToolbarCommand(id)))) {
         OnTransportInput(id);
         return 0;
     }
@@ -628,8 +641,31 @@ bool CMainWindow::OnFindCommand(UINT id) {
     case ID_FIND:       if (searchBox_) searchBox_->Focus(); return true;
     case ID_FIND_CLEAR: RunSearch(); SetFocus(list_->GetWindow()); return true;
     case ID_FIND_NOW:   RunSearch(); return true;
+    case ID_NEXT_PANE:     MoveFocusToPane(1); return true;
+    case ID_PREVIOUS_PANE: MoveFocusToPane(-1); return true;
     }
     return false;
+}
+
+bool CMainWindow::IsToolbarCommand(UINT id) {
+    return id == ID_PLAY || id == ID_STOP || id == ID_PREVIOUS || id == ID_NEXT || id == ID_ADD_FAVOURITES;
+}
+
+// The panes in the order F6 goes through them: the find box, the tree, the song list.
+void CMainWindow::MoveFocusToPane(int step) {
+    const HWND panes[] = {searchBox_ ? searchBox_->GetWindow() : nullptr, tree_->GetControl(), list_->GetWindow()};
+    const int count = int(std::size(panes));
+    HWND focus = GetFocus();
+    int at = -1;
+    for (int i = 0; i < count; i++)
+        if (panes[i] && (focus == panes[i] || IsChild(panes[i], focus))) at = i;
+    for (int n = 1; n <= count; n++) {
+        HWND next = panes[((at < 0 ? (step > 0 ? -1 : 0) : at) + step * n + count * n) % count];
+        if (next && IsWindowVisible(next)) {
+            SetFocus(next);
+            return;
+        }
+    }
 }
 
 // Every change starts the pause again, so that a search runs once the typing stops.

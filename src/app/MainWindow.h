@@ -160,6 +160,8 @@ private:
     // A media key, a taskbar button or a remote's command: does what the toolbar's button
     // does, where that button is enabled.
     void OnTransportInput(UINT command);
+    static bool IsToolbarCommand(UINT id);
+    void MoveFocusToPane(int step);
     void OnDeviceLost();
     LRESULT OnNetDone(WPARAM request, LPARAM version);
     LRESULT OnNetFailed(WPARAM request);

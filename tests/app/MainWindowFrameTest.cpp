@@ -6,7 +6,10 @@
 #include "app/Settings.h"
 #include "base/Subclass.h"
 #include "ui/frame/WndSplit.h"
+#include "ui/frame/WndSearchBox.h"
 #include "ui/frame/WndToolbar.h"
+#include "ui/list/WndList.h"
+#include "ui/tree/WndTree.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -239,4 +242,57 @@ TEST_F(MainWindowFrameTest, ControlFMovesTheFocusToTheFindBox) {
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
     EXPECT_EQ(box, GetFocus());
+}
+
+namespace {
+
+// A key as the message loop hands it to the window's shortcuts, with Shift held or not.
+bool PressShortcut(HWND main, UINT key, bool shift = false) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    MSG msg = {GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
+    bool taken = CMainWindow::FromHandle(main)->TranslateShortcut(&msg);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    return taken;
+}
+
+}  // namespace
+
+// F6 and Tab go round the find box, the tree and the list (Shift goes back), and the trackbars
+// and the find box carry names that a screen reader reads.
+TEST_F(MainWindowFrameTest, KeysGoRoundThePanesAndTheControlsHaveNames) {
+    th::TestMainWindow main;
+    HWND w = main.Handle();
+    CMainWindow* hub = CMainWindow::FromHandle(w);
+    const HWND find = hub->GetSearchBox()->GetWindow();
+    const HWND tree = hub->GetTree()->GetControl();
+    const HWND list = hub->GetList()->GetWindow();
+    SetForegroundWindow(w);
+    SetFocus(list);
+    ASSERT_EQ(GetFocus(), list);
+    for (HWND expected : {find, tree, list, find}) {
+        EXPECT_TRUE(PressShortcut(w, VK_F6));
+        EXPECT_EQ(GetFocus(), expected);
+    }
+    EXPECT_TRUE(PressShortcut(w, VK_F6, true));
+    EXPECT_EQ(GetFocus(), list);
+    EXPECT_TRUE(PressShortcut(w, VK_TAB, true));
+    EXPECT_EQ(GetFocus(), tree);
+    EXPECT_TRUE(PressShortcut(w, VK_TAB));
+    EXPECT_EQ(GetFocus(), list);
+
+    wchar_t name[64] = {};
+    std::vector<HWND> bands = Bands(w);
+    std::vector<std::wstring> names;
+    for (HWND band : bands) {
+        wchar_t cls[64] = {};
+        GetClassNameW(band, cls, 64);
+        if (std::wstring(cls) != TRACKBAR_CLASSW) continue;
+        GetWindowTextW(band, name, 64);
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Position", L"Pan separation", L"Volume"}));
 }

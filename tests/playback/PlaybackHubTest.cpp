@@ -33,6 +33,19 @@ bool PressKeys(const std::wstring& keys) {
     return true;
 }
 
+// A shortcut key as the message loop hands it to the window, with Ctrl or Alt held.
+bool Shortcut(HWND main, UINT key, UINT modifier) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[modifier] = 0x80;
+    SetKeyboardState(keys);
+    MSG msg = {main, UINT(modifier == VK_MENU ? WM_SYSKEYDOWN : WM_KEYDOWN), key, modifier == VK_MENU ? (1 << 29) : 0, 0, {}};
+    bool taken = CMainWindow::FromHandle(main)->TranslateShortcut(&msg);
+    keys[modifier] = 0;
+    SetKeyboardState(keys);
+    return taken;
+}
+
 }  // namespace
 
 TEST_F(PlaybackHub, TrayEntryPlaysAndTheTransportCommandsControlIt) {
@@ -181,9 +194,10 @@ TEST_F(PlaybackHub, MissingSongIsDownloadedAndThenPlays) {
     EXPECT_TRUE(WaitFor([&] { return output->IsCached(second); }, 30000)) << "the next song is fetched ahead";
 }
 
-// The media keys (as hot keys or as WM_APPCOMMAND from the focused window) and the taskbar
-// preview's buttons do what the toolbar's buttons do, and nothing where those are disabled.
-TEST_F(PlaybackHub, MediaKeysAndTaskbarButtonsActLikeTheToolbar) {
+// The media keys (as hot keys or as WM_APPCOMMAND from the focused window), the taskbar
+// preview's buttons and the toolbar's shortcut keys do what the toolbar's buttons do, and
+// nothing where those are disabled.
+TEST_F(PlaybackHub, MediaKeysTaskbarButtonsAndShortcutsActLikeTheToolbar) {
     Open(3, 4.0f);
     HWND w = main->Handle();
     auto hotKey = [&](UINT key) { SendMessageW(w, WM_HOTKEY, CMediaKeys::HotKeyIdOf(key), 0); };
@@ -215,6 +229,16 @@ TEST_F(PlaybackHub, MediaKeysAndTaskbarButtonsActLikeTheToolbar) {
     SendMessageW(w, RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
     Command(Entry(1));
     ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
+
+    // The toolbar's own keys.
+    ASSERT_TRUE(Shortcut(w, VK_RIGHT, VK_MENU));
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 3"));
+    ASSERT_TRUE(Shortcut(w, VK_LEFT, VK_MENU));
+    ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
+    ASSERT_TRUE(Shortcut(w, 'P', VK_CONTROL));
+    EXPECT_TRUE(hub->GetOutput()->IsPaused());
+    ASSERT_TRUE(Shortcut(w, 'P', VK_CONTROL));
+    EXPECT_TRUE(hub->GetOutput()->IsPlaying());
 
     // Real key presses on the test display. (Under Wine a key reaches the program only while
     // one of its windows has the focus; on Windows the hot keys work from anywhere.)

@@ -3,12 +3,27 @@
 #include "app/Ids.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 namespace {
 
 // Shown in the empty box, also while it has the focus.
 constexpr const wchar_t* kCueText = L"Find in library";
 constexpr int kWidthInAverageCharacters = 24;
+
+// A screen reader names an edit box by a label beside it; the find box has only its cue text,
+// which is given to the system's accessibility service as the box's name where there is one.
+void NameForScreenReaders(HWND window, const wchar_t* name) {
+    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccPropServices* services = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                                   reinterpret_cast<void**>(&services))) &&
+        services) {
+        services->SetHwndPropStr(window, DWORD(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME, name);
+        services->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+}
 
 }  // namespace
 
@@ -18,6 +33,7 @@ CWndSearchBox::CWndSearchBox(HINSTANCE instance, HWND parent, HWND owner) : owne
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SEARCHBOX)), instance,
                             nullptr);
     if (!edit_) return;
+    NameForScreenReaders(edit_, kCueText);
     // The stock GUI font is shared by the system: it is never deleted.
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

@@ -8,6 +8,10 @@
 
 namespace {
 
+constexpr const wchar_t* kPositionName = L"Position";
+constexpr const wchar_t* kVolumeName = L"Volume";
+constexpr const wchar_t* kPanName = L"Pan separation";
+
 constexpr int kWidth = 127;
 constexpr int kHeight = 26;
 // A right click puts volume and pan separation in the middle, not at their defaults.
@@ -33,7 +37,9 @@ bool CWndTrackbar::Create(HINSTANCE instance, HWND parent, int kind) {
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_TOP | TBS_BOTH | TBS_NOTICKS |
                   TBS_FIXEDLENGTH | TBS_TOOLTIPS | TBS_DOWNISLEFT;
     if (position) style |= WS_DISABLED;
-    trackbarWindow_ = CreateWindowExW(0, TRACKBAR_CLASSW, nullptr, style, 0, 0, kWidth, kHeight,
+    // The window text is not shown; it is the name a screen reader reads.
+    const wchar_t* name = position ? kPositionName : kind == TRACKBAR_VOLUME ? kVolumeName : kPanName;
+    trackbarWindow_ = CreateWindowExW(0, TRACKBAR_CLASSW, name, style, 0, 0, kWidth, kHeight,
                                       parent,
                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TRACKBAR)),
                                       instance, nullptr);
