@@ -10,6 +10,7 @@ scripts/deps.sh || { echo "test.sh: installing dependencies failed" >&2; exit 1;
 scripts/fetch-music.sh >/dev/null || { echo "test.sh: fetching the test music failed" >&2; exit 1; }
 scripts/build.sh native build/native || { echo "test.sh: native build failed" >&2; exit 1; }
 scripts/build.sh win build/win || { echo "test.sh: client build failed" >&2; exit 1; }
+scripts/package.sh build/win || { echo "test.sh: packaging failed" >&2; exit 1; }
 
 source scripts/wine-env.sh build/win
 export TH_BUILD_DIR=$th_build

@@ -9,7 +9,7 @@ packages=(
   wine wine64 fonts-wine xvfb xauth x11-apps imagemagick
   googletest
   libopenmpt-dev zlib1g-dev libcpp-httplib-dev g++
-  nginx curl openmpt123 pulseaudio pulseaudio-utils dpkg-dev xdotool
+  nginx curl openmpt123 pulseaudio pulseaudio-utils dpkg-dev xdotool nsis zip unzip
 )
 missing=()
 for p in "${packages[@]}"; do

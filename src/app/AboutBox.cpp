@@ -10,7 +10,7 @@ namespace {
 
 constexpr const wchar_t* kAboutCaption = L"About tunehaven";
 constexpr const wchar_t* kAboutFormat =
-    L"%ls version:\t%.1f\nBASS version:\t%ls\n\nLibrary version:\t%d\nLast update:\t%ls"
+    L"%ls version:\t%ls\nBASS version:\t%ls\n\nLibrary version:\t%d\nLast update:\t%ls"
     L"Total songs:\t%d\nTotal size:\t%.2fGb\nTotal duration:\t%d days, %d hours, %d minutes    ";
 // Shown for a catalogue date the calendar functions cannot convert.
 constexpr const wchar_t* kUnknownDate = L"unknown\n";

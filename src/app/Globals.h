@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "app/Version.h"
+
 #include <string>
 
 class CPlaylists;
@@ -25,7 +27,7 @@ extern std::wstring libraryPath;
 
 // Program name and version, as shown in the title, the tray tooltip and the About box.
 inline constexpr const wchar_t* kProgramName = L"tunehaven";
-inline constexpr double kProgramVersion = 0.2;
+inline constexpr const wchar_t* kProgramVersion = TH_VERSION_WIDE;
 
 // True when the data folder is known. Code that reads or writes files below dataFolder,
 // cacheFolder or libraryPath checks this (or an empty path) first.

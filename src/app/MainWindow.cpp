@@ -35,11 +35,14 @@ constexpr const wchar_t* kVolumeLabel = L"Vol";
 constexpr const wchar_t* kSongFoundFormat = L"%d song found";
 constexpr const wchar_t* kSongsFoundFormat = L"%d songs found";
 
-// The title bar's window icon: shell32's music icon, or the generic one if shell32 is missing.
+// The title bar's window icon: the program's own (resource 1 of tunehaven.exe); shell32's
+// music icon where the module has none (the test programs), or the generic one.
+constexpr int kProgramIcon = 1;
 constexpr int kShellMusicIcon = 277;
 
-HICON LoadClassIcon() {
-    HICON icon = nullptr;
+HICON LoadClassIcon(HINSTANCE instance) {
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIcon));
+    if (icon) return icon;
     if (ModuleHandle shell{LoadLibraryW(L"shell32.dll")})
         icon = LoadIconW(shell.get(), MAKEINTRESOURCEW(kShellMusicIcon));
     return icon ? icon : LoadIconW(nullptr, IDI_APPLICATION);
@@ -60,7 +63,7 @@ std::wstring CutTitle(const wchar_t* text) {
 
 std::wstring IdleTitle() {
     wchar_t text[kMaxTitleLength + 1];
-    swprintf(text, std::size(text), L"%ls %.1f", kProgramName, kProgramVersion);
+    swprintf(text, std::size(text), L"%ls %ls", kProgramName, kProgramVersion);
     return text;
 }
 
@@ -106,7 +109,7 @@ bool CMainWindow::RegisterWindowClass(HINSTANCE instance) {
     wc.style = CS_OWNDC;
     wc.lpfnWndProc = &CMainWindow::WindowProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadClassIcon();
+    wc.hIcon = LoadClassIcon(instance);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kMainWindowClass;
     return RegisterClassExW(&wc) != 0;

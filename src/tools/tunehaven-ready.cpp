@@ -1,12 +1,14 @@
 // Waits until a running tunehaven has loaded its library: its tree holds the library's
 // artists and the status bar no longer shows the build's own texts. For scripts that look at the running program, such as run.sh's screenshot.
 //
-//   tunehaven-ready [--desktop NAME] [--timeout SECONDS] [--select | --play]
+//   tunehaven-ready [--desktop NAME] [--timeout SECONDS] [--select | --play | --close]
 //
 // --desktop looks for the program on that desktop (Wine's "explorer /desktop=NAME" runs it on
 // one of its own). Once the library is loaded, --select chooses the first artist in the tree
 // whose list has songs, as a user's click would; --play also plays the list's first row and
-// waits until the title names the song.
+// waits until the title names the song. --close waits only until the window shows, then
+// closes the program through it (as the user's Close does, settings saved) and waits until it
+// is gone.
 // Exits with 0 once the library is loaded (and with --play the song plays), 1 when the time
 // runs out first (default 60 s), 2 when no tunehaven window appeared in that time.
 
@@ -127,6 +129,7 @@ int wmain(int argc, wchar_t** argv) {
     double timeout = 60;
     bool play = false;
     bool select = false;
+    bool close = false;
     for (int i = 1; i < argc; ++i) {
         if (wcscmp(argv[i], L"--desktop") == 0 && i + 1 < argc) {
             desktop = argv[++i];
@@ -136,8 +139,10 @@ int wmain(int argc, wchar_t** argv) {
             play = select = true;
         } else if (wcscmp(argv[i], L"--select") == 0) {
             select = true;
+        } else if (wcscmp(argv[i], L"--close") == 0) {
+            close = true;
         } else {
-            fwprintf(stderr, L"usage: tunehaven-ready [--desktop NAME] [--timeout SECONDS] [--select | --play]\n");
+            fwprintf(stderr, L"usage: tunehaven-ready [--desktop NAME] [--timeout SECONDS] [--select | --play | --close]\n");
             return 2;
         }
     }
@@ -154,6 +159,14 @@ int wmain(int argc, wchar_t** argv) {
         }
         HWND main = FindWindowW(kMainWindowClass, nullptr);
         seenWindow |= main != nullptr;
+        if (close && main && IsWindowVisible(main)) {
+            // Posted again now and then: a program still building its tree closes after it.
+            for (int poll = 0; GetTickCount64() < end; Sleep(kPollMs), poll++) {
+                if (!IsWindow(main)) return 0;
+                if (poll % 5 == 0) PostMessageW(main, WM_CLOSE, 0, 0);
+            }
+            return 1;
+        }
         steady = main && LibraryLoaded(main) ? steady + 1 : 0;
         if (steady < kSteadyPolls) continue;
         if (!select) return 0;
