@@ -18,7 +18,8 @@ namespace {
 class CommonControls6 {
 public:
     CommonControls6() {
-        std::wstring manifest = th::UnixToWindowsPath(th::Env(L"TH_REPO_DIR")) + L"\\src\\app\\tunehaven.manifest";
+        // The program's manifest as the build filled in its version.
+        std::wstring manifest = th::BuildTreeFile(L"generated\\tunehaven.manifest");
         ACTCTXW context{};
         context.cbSize = sizeof(context);
         context.lpSource = manifest.c_str();
