@@ -252,6 +252,12 @@ QWORD CAudioSystem::GetPosition(DWORD handle, DWORD mode) {
     return QWORD(-1);
 }
 
+bool CAudioSystem::SetPosition(DWORD handle, QWORD pos, DWORD mode) {
+    if (mode != BASS_POS_BYTE) return false;
+    auto music = Music(handle);
+    return music && music->SetPosition(pos);
+}
+
 DWORD CAudioSystem::GetData(DWORD handle, void* buffer, DWORD length) {
     auto music = Music(handle);
     if (!music || !buffer) return DWORD(-1);

@@ -42,6 +42,7 @@ public:
     bool Stop(DWORD handle);
     DWORD IsActive(DWORD handle);
     QWORD GetPosition(DWORD handle, DWORD mode);
+    bool SetPosition(DWORD handle, QWORD pos, DWORD mode);
     DWORD GetData(DWORD handle, void* buffer, DWORD length);
     bool SetAttribute(DWORD handle, DWORD attrib, float value);
     bool GetInfo(DWORD handle, BASS_CHANNELINFO* info);

@@ -73,6 +73,10 @@ QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
     return Guarded([&] { return System().GetPosition(handle, mode); }, QWORD(-1));
 }
 
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
+    return Guarded([&] { return BOOL(System().SetPosition(handle, pos, mode)); }, BOOL(FALSE));
+}
+
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
     return Guarded([&] { return System().GetData(handle, buffer, length); }, DWORD(-1));
 }

@@ -103,6 +103,10 @@ DWORD BASS_ChannelIsActive(DWORD handle);
 // Streams: the bytes the device has played. Module channels: the bytes decoded so far.
 // (QWORD)-1 on failure.
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
+// Module channels: moves decoding to `pos` bytes from the start without decoding what lies
+// before (the replayer's own seek, which lands on a row; the rest up to `pos` is decoded).
+// BASS_POS_BYTE only.
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);
 // Module channels: decodes whole frames into `buffer`; 0 at the end of a module that does not
 // loop, (DWORD)-1 on failure.
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);

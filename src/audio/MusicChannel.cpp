@@ -48,6 +48,8 @@ std::unique_ptr<CMusicChannel> CMusicChannel::Load(const std::uint8_t* data, std
     // The end of a song that does not loop is where its data ends, not after a fade of the
     // replayer's own, so the decoded length is the length the module reports.
     openmpt_module_ctl_set_text(module, "play.at_end", "stop");
+    // After a seek, notes that were already sounding go on from where they would be.
+    openmpt_module_ctl_set_text(module, "seek.sync_samples", "1");
     std::unique_ptr<CMusicChannel> channel(new (std::nothrow) CMusicChannel(module, rate, type));
     if (!channel) {
         openmpt_module_destroy(module);
@@ -139,6 +141,34 @@ void CMusicChannel::SetVolume(float volume) {
     if (!(volume >= 0.0f)) volume = 0.0f;
     CLockGuard guard(lock_);
     volume_ = std::min(volume, 1.0f);
+}
+
+bool CMusicChannel::SetPosition(QWORD bytes) {
+    CLockGuard guard(lock_);
+    const std::size_t target = std::size_t(bytes / kFrameBytes);
+    const double seconds = double(target) / rate_;
+    // The replayer lands on a row, which may be the one after the target: then it is asked
+    // for a point further back, until it lands at or before the target.
+    double ask = seconds, step = 0.5;
+    std::size_t at = 0;
+    for (;;) {
+        double landed = openmpt_module_set_position_seconds(module_, ask);
+        at = std::size_t(std::max(0.0, std::floor(landed * rate_ + 0.5)));
+        if (at <= target || ask <= 0.0) break;
+        ask = std::max(0.0, ask - step);
+        step *= 2;
+    }
+    if (at > target) at = target;  // nothing earlier to land on
+    // The rows the replayer skipped are not played; up to the target the sound is decoded.
+    float scratch[2 * 1024];
+    while (at < target) {
+        std::size_t want = std::min<std::size_t>(target - at, std::size(scratch) / 2);
+        std::size_t got = openmpt_module_read_interleaved_float_stereo(module_, std::int32_t(rate_), want, scratch);
+        if (got == 0) break;
+        at += got;
+    }
+    decoded_ = QWORD(at) * kFrameBytes;
+    return true;
 }
 
 QWORD CMusicChannel::GetPosition() {

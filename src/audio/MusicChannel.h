@@ -38,6 +38,9 @@ public:
     void SetPanSeparation(float percent);  // 0 mono, 50 the module's own, 100 widest
     void SetVolume(float volume);
     QWORD GetPosition();  // bytes decoded so far
+    // Goes to `bytes` from the start: the replayer seeks to the row at or before it, and the
+    // rest is decoded and dropped, so that what follows is the sound from `bytes` on.
+    bool SetPosition(QWORD bytes);
     DWORD GetRate() const { return rate_; }
     DWORD GetType() const { return type_; }
 

@@ -452,6 +452,17 @@ int64_t COutput::SkipAhead(float seconds) {
     return Skip(music_, FloorFrame(Bytes(seconds)));
 }
 
+// A seek far into a song: the replayer goes there by itself instead of decoding everything
+// before it, so that a seek minutes in takes no longer than one at the start.
+int64_t COutput::SeekAhead(float seconds) {
+    const int64_t target = FloorFrame(Bytes(seconds));
+    if (BASS_ChannelSetPosition(music_, QWORD(target), BASS_POS_BYTE)) {
+        QWORD at = BASS_ChannelGetPosition(music_, BASS_POS_BYTE);
+        if (at != QWORD(-1)) return int64_t(at);
+    }
+    return Skip(music_, target);
+}
+
 void COutput::ReportUnplayable(const CSong& song) {
     Report((kUnplayableText + song.displayArtist + L" - " + song.displayTitle).c_str());
 }
@@ -507,7 +518,9 @@ COutput::Load COutput::LoadNext(float seconds) {
     songEnd_ = (end + kFrameBytes - 1) / kFrameBytes * kFrameBytes;
     peakGain_ = song->peak > 0 ? 1.0f / song->peak : 0.0f;
     songRms_ = song->rms;
-    musicPos_ = taken.music ? taken.musicPos : SkipAhead(song->LeadIn() + seconds);
+    musicPos_ = taken.music ? taken.musicPos
+                : seconds > 0   ? SeekAhead(song->LeadIn() + seconds)
+                                : SkipAhead(song->LeadIn());
     COutputItem item(want.songId, want.serial);
     item.streamStart = totalOut_;
     item.startOffset = FloorFrame(musicPos_ - Bytes(song->LeadIn()));

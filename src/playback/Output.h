@@ -141,6 +141,7 @@ private:
     // Decodes and discards up to `target` bytes; the bytes decoded.
     static int64_t Skip(HMUSIC music, int64_t target);
     int64_t SkipAhead(float seconds);
+    int64_t SeekAhead(float seconds);
     int64_t Bytes(double seconds) const;
     void ReportUnplayable(const CSong& song);
     void Report(const wchar_t* text);
