@@ -244,23 +244,6 @@ TEST_F(MainWindowFrameTest, ControlFMovesTheFocusToTheFindBox) {
     EXPECT_EQ(box, GetFocus());
 }
 
-namespace {
-
-// A key as the message loop hands it to the window's shortcuts, with Shift held or not.
-bool PressShortcut(HWND main, UINT key, bool shift = false) {
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    keys[VK_SHIFT] = shift ? 0x80 : 0;
-    SetKeyboardState(keys);
-    MSG msg = {GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
-    bool taken = CMainWindow::FromHandle(main)->TranslateShortcut(&msg);
-    keys[VK_SHIFT] = 0;
-    SetKeyboardState(keys);
-    return taken;
-}
-
-}  // namespace
-
 // F6 and Tab go round the find box, the tree and the list (Shift goes back), and the trackbars
 // and the find box carry names that a screen reader reads.
 TEST_F(MainWindowFrameTest, KeysGoRoundThePanesAndTheControlsHaveNames) {
@@ -274,14 +257,14 @@ TEST_F(MainWindowFrameTest, KeysGoRoundThePanesAndTheControlsHaveNames) {
     SetFocus(list);
     ASSERT_EQ(GetFocus(), list);
     for (HWND expected : {find, tree, list, find}) {
-        EXPECT_TRUE(PressShortcut(w, VK_F6));
+        EXPECT_TRUE(th::PressShortcut(w, VK_F6));
         EXPECT_EQ(GetFocus(), expected);
     }
-    EXPECT_TRUE(PressShortcut(w, VK_F6, true));
+    EXPECT_TRUE(th::PressShortcut(w, VK_F6, VK_SHIFT));
     EXPECT_EQ(GetFocus(), list);
-    EXPECT_TRUE(PressShortcut(w, VK_TAB, true));
+    EXPECT_TRUE(th::PressShortcut(w, VK_TAB, VK_SHIFT));
     EXPECT_EQ(GetFocus(), tree);
-    EXPECT_TRUE(PressShortcut(w, VK_TAB));
+    EXPECT_TRUE(th::PressShortcut(w, VK_TAB));
     EXPECT_EQ(GetFocus(), list);
 
     wchar_t name[64] = {};

@@ -33,19 +33,6 @@ bool PressKeys(const std::wstring& keys) {
     return true;
 }
 
-// A shortcut key as the message loop hands it to the window, with Ctrl or Alt held.
-bool Shortcut(HWND main, UINT key, UINT modifier) {
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    keys[modifier] = 0x80;
-    SetKeyboardState(keys);
-    MSG msg = {main, UINT(modifier == VK_MENU ? WM_SYSKEYDOWN : WM_KEYDOWN), key, modifier == VK_MENU ? (1 << 29) : 0, 0, {}};
-    bool taken = CMainWindow::FromHandle(main)->TranslateShortcut(&msg);
-    keys[modifier] = 0;
-    SetKeyboardState(keys);
-    return taken;
-}
-
 }  // namespace
 
 TEST_F(PlaybackHub, TrayEntryPlaysAndTheTransportCommandsControlIt) {
@@ -231,13 +218,13 @@ TEST_F(PlaybackHub, MediaKeysTaskbarButtonsAndShortcutsActLikeTheToolbar) {
     ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
 
     // The toolbar's own keys.
-    ASSERT_TRUE(Shortcut(w, VK_RIGHT, VK_MENU));
+    ASSERT_TRUE(th::PressShortcut(w, VK_RIGHT, VK_MENU));
     ASSERT_TRUE(TitleBecomes(L"Tester - Song 3"));
-    ASSERT_TRUE(Shortcut(w, VK_LEFT, VK_MENU));
+    ASSERT_TRUE(th::PressShortcut(w, VK_LEFT, VK_MENU));
     ASSERT_TRUE(TitleBecomes(L"Tester - Song 2"));
-    ASSERT_TRUE(Shortcut(w, 'P', VK_CONTROL));
+    ASSERT_TRUE(th::PressShortcut(w, 'P', VK_CONTROL));
     EXPECT_TRUE(hub->GetOutput()->IsPaused());
-    ASSERT_TRUE(Shortcut(w, 'P', VK_CONTROL));
+    ASSERT_TRUE(th::PressShortcut(w, 'P', VK_CONTROL));
     EXPECT_TRUE(hub->GetOutput()->IsPlaying());
 
     // Real key presses on the test display. (Under Wine a key reaches the program only while

@@ -199,6 +199,20 @@ void DropQuitMessage() {
     }
 }
 
+bool PressShortcut(HWND main, UINT key, UINT modifier) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    if (modifier) keys[modifier] = 0x80;
+    SetKeyboardState(keys);
+    const bool alt = modifier == VK_MENU;
+    MSG msg = {GetFocus() ? GetFocus() : main, UINT(alt ? WM_SYSKEYDOWN : WM_KEYDOWN), key, alt ? LPARAM(1) << 29 : 0, 0, {}};
+    CMainWindow* window = CMainWindow::FromHandle(main);
+    const bool taken = window && window->TranslateShortcut(&msg);
+    if (modifier) keys[modifier] = 0;
+    SetKeyboardState(keys);
+    return taken;
+}
+
 TestMainWindow::TestMainWindow(int showCommand) : TestMainWindow(showCommand, [] {}) {}
 
 TestMainWindow::TestMainWindow(int showCommand, const std::function<void()>& prepare) {

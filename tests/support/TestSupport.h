@@ -60,6 +60,10 @@ bool WriteSettingString(const wchar_t* name, const std::wstring& value);
 bool SettingExists(const wchar_t* name, DWORD* type = nullptr, DWORD* size = nullptr,
                    const wchar_t* subkey = nullptr);
 
+// A key as the message loop hands it to the main window's shortcuts, with `modifier` (VK_SHIFT,
+// VK_CONTROL, VK_MENU or 0) held; whether the window took it.
+bool PressShortcut(HWND main, UINT key, UINT modifier = 0);
+
 // A main window made the way start-up makes it (settings loaded from the registry, every
 // object created, title set, shown), with the program's data folder in a fresh temporary
 // folder instead of the user's application-data folder. The destructor closes the window if
