@@ -9,7 +9,7 @@ packages=(
   wine wine64 fonts-wine xvfb xauth x11-apps imagemagick
   googletest
   libopenmpt-dev zlib1g-dev libcpp-httplib-dev g++
-  nginx curl openmpt123 pulseaudio pulseaudio-utils dpkg-dev xdotool nsis zip unzip
+  nginx apache2 curl openmpt123 pulseaudio pulseaudio-utils dpkg-dev xdotool nsis zip unzip
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -21,8 +21,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -q >&2
   apt-get install -y -q "${missing[@]}" >&2
 fi
-# nginx is only run by the tests on loopback, never as the system's service.
-if command -v systemctl >/dev/null 2>&1; then systemctl disable --now nginx >/dev/null 2>&1 || true; fi
+# nginx and Apache are only run by the tests on loopback, never as the system's services.
+if command -v systemctl >/dev/null 2>&1; then
+  systemctl disable --now nginx >/dev/null 2>&1 || true
+  systemctl disable --now apache2 >/dev/null 2>&1 || true
+fi
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$here/build-libopenmpt.sh" >/dev/null

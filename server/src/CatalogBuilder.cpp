@@ -42,15 +42,24 @@ struct ScannedFile {
     std::string path;  // relative, '/' separated
     int64_t size = 0;
     int64_t mtime = 0;
+    int64_t ctimeNs = 0;
 };
 
 struct Job {
     ScannedFile file;
     int entryIndex = -1;  // index into the manifest's songs, -1 for a new file
     bool ok = false;
+    bool sameContent = false;  // the bytes are those the manifest knows: not measured again
+    std::string hash;
     ModuleMeasurement result;
     std::string error;
 };
+
+// Whether a file holds the bytes the manifest knows: by their hash, or for an entry of an
+// older builder (no hash) by an unchanged size and time stamp.
+bool SameBytes(const SongEntry& e, const Job& job) {
+    return e.hash.empty() ? e.size == job.file.size && e.mtime == job.file.mtime : e.hash == job.hash;
+}
 
 bool ReadWholeFile(const std::string& path, std::string* data) {
     std::ifstream in(path, std::ios::binary);
@@ -59,6 +68,17 @@ bool ReadWholeFile(const std::string& path, std::string* data) {
     s << in.rdbuf();
     *data = s.str();
     return static_cast<bool>(in) || in.eof();
+}
+
+// Names Windows maps to devices in every folder, whatever follows the first dot ("nul.mod",
+// "COM0.xm", "conin$.it"), with blanks before the dot ignored; the client refuses them.
+bool IsDeviceName(const std::string& part) {
+    std::string base = Lower(part.substr(0, part.find('.')));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (const char* d : {"con", "prn", "aux", "nul", "conin$", "conout$"})
+        if (base == d) return true;
+    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+           base[3] >= '0' && base[3] <= '9';
 }
 
 std::string FolderArtist(const std::string& relativePath, const std::string& libraryName) {
@@ -72,27 +92,33 @@ std::string FolderArtist(const std::string& relativePath, const std::string& lib
 }  // namespace
 
 std::string CCatalogBuilder::UnsafePathReason(const std::string& relativePath) {
-    static const char* kDevices[] = {"con", "prn", "aux", "nul", "com1", "com2", "com3", "com4", "com5",
-                                     "com6", "com7", "com8", "com9", "lpt1", "lpt2", "lpt3", "lpt4",
-                                     "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
     if (relativePath.empty()) return "empty path";
-    if (relativePath.size() > 200) return "path longer than 200 characters";
     if (!IsValidUtf8(relativePath)) return "name is not valid UTF-8";
+    // The client keeps the file at its cache folder + FILE, a Windows path that must stay
+    // below 260 characters (UTF-16 units, the terminating zero included), and whose folder
+    // must stay below 248 for the folder to be created.
+    const std::u16string wide = Utf8ToUtf16(relativePath);
+    const size_t lastSlash = wide.rfind(u'/');
+    if (kCacheFolderChars + wide.size() > 259)
+        return "its path in the client's song cache would pass 260 characters (at most " +
+               std::to_string(259 - kCacheFolderChars) + " here)";
+    if (lastSlash != std::u16string::npos && kCacheFolderChars + lastSlash > 247)
+        return "its folder in the client's song cache would pass 248 characters (at most " +
+               std::to_string(247 - kCacheFolderChars) + " here)";
     size_t start = 0;
     while (start <= relativePath.size()) {
         size_t slash = relativePath.find('/', start);
         if (slash == std::string::npos) slash = relativePath.size();
         const std::string part = relativePath.substr(start, slash - start);
-        if (part.empty() || part == "." || part == "..") return "empty or relative path component";
+        // Windows drops trailing dots and blanks: such a name would be "." or ".." there.
+        if (part.find_first_not_of(". ") == std::string::npos) return "empty or relative path component";
         for (unsigned char c : part) {
             if (c < 0x20 || c == 0x7F) return "control character in the name";
             if (std::string_view("\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos)
                 return std::string("character '") + static_cast<char>(c) + "' is not allowed in Windows file names";
         }
         if (part.back() == '.' || part.back() == ' ') return "name ends in a dot or space";
-        const std::string stem = Lower(part.substr(0, part.find('.')));
-        for (const char* d : kDevices)
-            if (stem == d) return "name is a Windows device name";
+        if (IsDeviceName(part)) return "name is a Windows device name";
         start = slash + 1;
     }
     return {};
@@ -151,7 +177,8 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
         struct stat st {};
         if (stat(p.c_str(), &st) != 0) { skip(rel, "cannot read its size and time"); continue; }
         if (st.st_size > INT32_MAX) { skip(rel, "larger than 2 GB"); continue; }
-        files.push_back({rel, static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_mtime)});
+        files.push_back({rel, static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_mtime),
+                         static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec});
     }
     if (ec) {
         *error = "cannot read the folder " + folder.string() + ": " + ec.message();
@@ -174,13 +201,20 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
         if (k == known.end()) {
             const auto same = folded.emplace(Lower(f.path), f.path);
             if (!same.second) { skip(f.path, "differs only in case from " + same.first->second); continue; }
-            jobs.push_back({f, -1, false, {}, {}});
+            jobs.push_back(Job{f, -1, false, false, {}, {}, {}});
             continue;
         }
         present[k->second] = true;
-        const SongEntry& e = manifest.songs[k->second];
-        if (e.hidden || e.size != f.size || e.mtime != f.mtime) jobs.push_back({f, k->second, false, {}, {}});
+        SongEntry& e = manifest.songs[k->second];
+        // A file written again changes its status-change time even when the writer kept the
+        // old modification time or size; the content hash then tells whether it really changed.
+        const bool ctimeMoved = e.ctimeNs >= 0 && e.ctimeNs != f.ctimeNs;
+        if (e.hidden || e.remeasure || e.hash.empty() || ctimeMoved || e.size != f.size || e.mtime != f.mtime)
+            jobs.push_back(Job{f, k->second, false, false, {}, {}, {}});
     }
+    // The catalogue's UPDATE of a new or changed song: when this build saw the change, so that
+    // a file put back with an older time stamp still reaches the clients that hold the old one.
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
 
     const auto started = std::chrono::steady_clock::now();
     const int threads = std::max(1, std::min<int>(options.jobs > 0 ? options.jobs
@@ -194,9 +228,16 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
             Job& job = jobs[i];
             std::string data;
             const std::string full = (folder / job.file.path).string();
-            if (!ReadWholeFile(full, &data)) job.error = "cannot read it";
-            else job.ok = CModuleMeasure::Measure(data, Lower(fs::path(job.file.path).extension().string()).substr(1),
-                                                  &job.result, &job.error);
+            if (!ReadWholeFile(full, &data)) {
+                job.error = "cannot read it";
+            } else {
+                job.hash = Hash(data);
+                const SongEntry* e = job.entryIndex >= 0 ? &manifest.songs[job.entryIndex] : nullptr;
+                job.sameContent = e && !e->hidden && !e->remeasure && SameBytes(*e, job);
+                job.ok = job.sameContent ||
+                         CModuleMeasure::Measure(data, Lower(fs::path(job.file.path).extension().string()).substr(1),
+                                                 &job.result, &job.error);
+            }
             std::lock_guard<std::mutex> lock(reportLock);
             ++done;
             char counter[48];
@@ -208,7 +249,8 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
     for (int t = 1; t < threads; ++t) pool.emplace_back(work);
     if (!jobs.empty()) work();
     for (auto& t : pool) t.join();
-    summary->measured = static_cast<int>(jobs.size());
+    summary->measured = static_cast<int>(
+        std::count_if(jobs.begin(), jobs.end(), [](const Job& j) { return !j.sameContent; }));
     summary->measureSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     // Apply: changed files update their own id, new files get the next ids in path order,
@@ -217,11 +259,19 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
         if (job.entryIndex >= 0) {
             SongEntry& e = manifest.songs[job.entryIndex];
             if (job.ok) {
-                if (!e.hidden) ++summary->changed;
+                // The same bytes keep their UPDATE (a file that comes back, a copy over itself,
+                // a manifest of an older builder whose stamps still match); others get this build's.
+                if (!SameBytes(e, job)) {
+                    e.update = now;
+                    if (!e.hidden) ++summary->changed;
+                }
                 e.hidden = false;
+                e.remeasure = false;
                 e.size = job.file.size;
                 e.mtime = job.file.mtime;
-                e.measured = job.result;
+                e.ctimeNs = job.file.ctimeNs;
+                e.hash = job.hash;
+                if (!job.sameContent) e.measured = job.result;
             } else {
                 skip(job.file.path, job.error);
                 if (!e.hidden) ++summary->removed;
@@ -235,6 +285,9 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
         e.path = job.file.path;
         e.size = job.file.size;
         e.mtime = job.file.mtime;
+        e.update = now;
+        e.ctimeNs = job.file.ctimeNs;
+        e.hash = job.hash;
         e.measured = job.result;
         manifest.songs.push_back(std::move(e));
         ++summary->added;
@@ -260,7 +313,7 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
         s.tool = m.tool;
         s.file = e.path;
         std::replace(s.file.begin(), s.file.end(), '/', '\\');
-        s.update = e.mtime;
+        s.update = e.update;
         s.flags = e.hidden ? 1 : 0;
         s.type = m.type;
         s.channels = m.channels;

@@ -42,6 +42,10 @@ public:
     // Why a relative path ('/' separated) cannot be offered to the client, or empty when
     // it can: the client turns it into a Windows path below its song cache.
     static std::string UnsafePathReason(const std::string& relativePath);
+
+    // The longest song cache folder a client is expected to have:
+    // "C:\Users\" + a user name of 20 characters + "\AppData\Roaming\tunehaven\modules\".
+    static constexpr size_t kCacheFolderChars = 64;
 };
 
 }  // namespace th

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "LibraryExport.h"
 #include "LibraryState.h"
 
 namespace th {
@@ -231,6 +232,14 @@ void CLibraryServer::Handle(const httplib::Request& req, httplib::Response& res)
     } else {
         NotFound(res);
     }
+    // The same caching as the exported tree's configurations (see CLibraryExport).
+    const char* caching = CLibraryExport::kErrorCaching;
+    if (res.status < 0 || res.status == 200) {
+        if (path == options_.base + "version.php") caching = CLibraryExport::kVersionCaching;
+        else if (path == options_.base + "library.php") caching = CLibraryExport::kCatalogCaching;
+        else caching = CLibraryExport::kSongCaching;
+    }
+    res.set_header("Cache-Control", caching);
     if (!options_.log) return;
     // One line per request: method, target, status, the body's length (for drop-half the
     // announced one), and the fault where one applied.

@@ -17,6 +17,12 @@ struct SongEntry {
     bool hidden = false;  // the file is gone or no longer loads; its id stays taken
     int64_t size = 0;
     int64_t mtime = 0;    // seconds since 1970-01-01 UTC
+    // When the builder saw the file's content change (the catalogue's UPDATE), in seconds
+    // since 1970-01-01 UTC. A file put back with an older time stamp still moves it on.
+    int64_t update = 0;
+    int64_t ctimeNs = -1;  // the file's status-change time; -1 unknown (an older manifest)
+    std::string hash;      // of the file's bytes; empty when unknown (an older manifest)
+    bool remeasure = false;  // measured by an older builder that counted MOD samples otherwise
     ModuleMeasurement measured;
 };
 

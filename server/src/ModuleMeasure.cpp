@@ -44,19 +44,9 @@ bool CModuleMeasure::Measure(const std::string& data, const std::string& extensi
         m.channels = mod.get_num_channels();
         m.instruments = mod.get_num_instruments();
         if (m.instruments == 0) m.instruments = mod.get_num_samples();
-        // A MOD file always has 31 (or 15) sample slots, used or not: count the samples its
-        // patterns play instead, so the number tells something about the song.
-        if (m.type == 1) {
-            std::vector<bool> used(256, false);
-            int count = 0;
-            for (int32_t p = 0; p < mod.get_num_patterns(); ++p)
-                for (int32_t r = 0; r < mod.get_pattern_num_rows(p); ++r)
-                    for (int32_t c = 0; c < m.channels; ++c) {
-                        const uint8_t i = mod.get_pattern_row_channel_command(p, r, c, openmpt::module::command_instrument);
-                        if (i && !used[i]) { used[i] = true; ++count; }
-                    }
-            if (count > 0) m.instruments = std::min(count, m.instruments);
-        }
+        // A MOD file has 15 or 31 sample slots, used or not; INST is the slot count, which
+        // tells the client which of the two layouts the file has.
+        if (m.type == 1) m.instruments = mod.get_num_samples();
         m.length = mod.get_duration_seconds();
 
         // One pass through the song (repeat count 0, the default), rendered in stereo.

@@ -12,7 +12,7 @@ struct ModuleMeasurement {
     int type = 0;         // 1 MOD, 2 MTM, 3 XM, 4 S3M, 5 IT
     int channels = 0;
     int instruments = 0;  // instruments, or samples when the module has no instruments
-                          // (for MOD, the samples its patterns play)
+                          // (for MOD, its sample slots: 15 or 31)
     double length = 0;    // seconds, libopenmpt's duration of one pass
     double start = 0;     // first moment the signal rises above the silence threshold
     double end = 0;       // last such moment; 0 when the render is silent throughout

@@ -7,7 +7,10 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
+#include <thread>
 #include <filesystem>
 #include <sstream>
 
@@ -82,7 +85,7 @@ TEST(CatalogBuilder, MeasuresSilenceLengthAndLevelsOfEveryFormat) {
         EXPECT_EQ(c.Field(i, "SIZE"), std::to_string(bytes.size()));
         EXPECT_EQ(c.Field(i, "FLAGS"), "0");
     }
-    EXPECT_EQ(c.Field(0, "INST"), "2");  // the samples played, not MOD's 31 slots
+    EXPECT_EQ(c.Field(0, "INST"), "31");  // MOD's sample slots, used or not
     EXPECT_EQ(c.Field(1, "INST"), "2");  // samples, as MTM has no instruments
     EXPECT_EQ(c.Field(2, "INST"), "2");
 }
@@ -129,9 +132,84 @@ TEST(CatalogBuilder, WritesUtf16WithHeaderAndEscapesTexts) {
                              "SIZE", "LENGTH", "START", "END", "PEAK", "RMS"})
         EXPECT_NE(c.Field(0, name), "<missing>") << name;
     EXPECT_LT(c.raw.find("<VERSION>"), c.raw.find("<SONG>"));
-    struct stat st {};
-    stat((dir / "Some Folder/sub/tune.it").c_str(), &st);
-    EXPECT_EQ(c.Field(0, "UPDATE"), std::to_string(st.st_mtime));
+}
+
+// The 15-sample layout of a 4-channel MOD: 15 sample headers, no signature.
+std::string FifteenSampleMod(const std::string& mod) {
+    return mod.substr(0, 20 + 15 * 30) + mod.substr(950, 130) + mod.substr(1084);
+}
+
+TEST(CatalogBuilder, InstOfAModIsItsSampleSlots) {
+    TempDir dir;
+    const std::string mod = CModuleWriter::Write(Timed(ModuleFormat::Mod, 0, 8, 0));
+    test::WriteFile(dir / "a31.mod", mod);
+    test::WriteFile(dir / "b15.mod", FifteenSampleMod(mod));
+    ASSERT_TRUE(Build(dir.Path()));
+    const Catalog c = ReadCatalog(dir.Path());
+    ASSERT_EQ(c.songs.size(), 2u);
+    EXPECT_EQ(c.Field(0, "INST"), "31");
+    EXPECT_EQ(c.Field(1, "INST"), "15");  // the client converts such a song when it must
+
+    // A catalogue of an older build that counted the samples played is put right for MODs
+    // without moving their UPDATE.
+    std::string manifest = test::ReadFile(dir / "Library.manifest");
+    std::istringstream in(manifest);
+    std::string line, old;
+    while (std::getline(in, line)) {
+        if (line.rfind("song\t", 0) == 0)
+            for (int i = 0; i < 3; ++i) line = line.substr(0, line.rfind('\t'));
+        old += line + "\n";
+    }
+    size_t at = 0;
+    while ((at = old.find("\t31\t", at)) != std::string::npos) old.replace(at, 4, "\t2\t");
+    test::WriteFile(dir / "Library.manifest", old);
+    CatalogSummary s;
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    const Catalog after = ReadCatalog(dir.Path());
+    EXPECT_EQ(after.Field(0, "INST"), "31");
+    EXPECT_EQ(after.Field(0, "UPDATE"), c.Field(0, "UPDATE"));
+    EXPECT_EQ(s.changed, 0);
+}
+
+TEST(CatalogBuilder, UpdateIsWhenTheBuilderSawTheChange) {
+    TempDir dir;
+    test::WriteModule(dir / "a.xm", Timed(ModuleFormat::Xm, 0, 8, 0));
+    test::WriteModule(dir / "b.it", Timed(ModuleFormat::It, 0, 8, 0));
+    Touch(dir / "a.xm", 1500000000);
+    Touch(dir / "b.it", 1500000000);
+    const long long before = std::time(nullptr);
+    CatalogSummary s;
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    Catalog c = ReadCatalog(dir.Path());
+    const long long first = std::atoll(c.Field(0, "UPDATE").c_str());
+    EXPECT_GE(first, before);  // a new file is new to the clients now, whatever its time stamp
+    EXPECT_LE(first, static_cast<long long>(std::time(nullptr)));
+
+    // Replaced by another file with an older time stamp (cp -p, an unpacked archive).
+    test::WriteModule(dir / "a.xm", Timed(ModuleFormat::Xm, 0, 16, 0));
+    Touch(dir / "a.xm", 1400000000);
+    // And replaced by a file of the same size and time stamp but other bytes.
+    std::string other = CModuleWriter::Write(Timed(ModuleFormat::It, 0, 8, 0));
+    other[0x20] = static_cast<char>(other[0x20] ^ 1);  // a byte of the title
+    test::WriteFile(dir / "b.it", other);
+    Touch(dir / "b.it", 1500000000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    EXPECT_EQ(s.changed, 2);
+    c = ReadCatalog(dir.Path());
+    EXPECT_GT(std::atoll(c.Field(0, "UPDATE").c_str()), first);
+    EXPECT_GT(std::atoll(c.Field(1, "UPDATE").c_str()), first);
+    const std::string update = c.Field(0, "UPDATE");
+
+    // The same bytes copied over themselves, or a file merely touched: nothing for clients.
+    const std::string bytes = test::ReadFile(dir / "a.xm");
+    test::WriteFile(dir / "a.xm", bytes);
+    chmod((dir / "b.it").c_str(), 0600);
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    EXPECT_EQ(s.changed, 0);
+    EXPECT_FALSE(s.versionChanged);
+    EXPECT_EQ(s.measured, 0);
+    EXPECT_EQ(ReadCatalog(dir.Path()).Field(0, "UPDATE"), update);
 }
 
 TEST(CatalogBuilder, OverridesNameTheArtistWhereTheModuleHasNone) {
@@ -316,4 +394,39 @@ TEST(CatalogBuilder, UnsafePathReasonAcceptsOrdinaryNames) {
     EXPECT_NE(CCatalogBuilder::UnsafePathReason("aux.mod"), "");
     EXPECT_NE(CCatalogBuilder::UnsafePathReason(std::string("a\x01.mod")), "");
     EXPECT_NE(CCatalogBuilder::UnsafePathReason("caf\xE9.mod"), "");  // not UTF-8
+}
+
+TEST(CatalogBuilder, RefusesNamesTheClientCannotKeepAndSaysWhy) {
+    TempDir dir;
+    test::WriteModule(dir / "good.xm", Timed(ModuleFormat::Xm, 0, 8, 0));
+    const std::string module = CModuleWriter::Write(Timed(ModuleFormat::Xm, 0, 8, 0));
+    for (const char* name : {"COM0.xm", "lpt0.xm", "CONIN$.xm", "conout$.song.xm", "con .xm", "Lpt9/x.xm", " ./x.xm"})
+        test::WriteFile(dir / name, module);
+    // Its path in the client's song cache would pass 260 characters.
+    const size_t room = 259 - CCatalogBuilder::kCacheFolderChars;
+    const std::string fits = std::string(room - 3, 'a') + ".xm";
+    const std::string tooLong = "b/" + std::string(room - 4, 'b') + ".xm";
+    const std::string deepFolder = std::string(100, 'c') + "/" + std::string(85, 'c') + "/x.xm";
+    for (const std::string& name : {fits, tooLong, deepFolder}) test::WriteFile(dir / name, module);
+    CatalogSummary s;
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    const Catalog c = ReadCatalog(dir.Path());
+    ASSERT_EQ(c.songs.size(), 2u);
+    EXPECT_EQ(c.Field(0, "FILE"), fits);
+    EXPECT_EQ(c.Field(1, "FILE"), "good.xm");
+    std::string all;
+    for (const auto& line : s.skippedFiles) all += line + "\n";
+    EXPECT_EQ(s.skipped, 9) << all;
+    EXPECT_NE(all.find(" ./x.xm: empty or relative path component"), std::string::npos) << all;
+    for (const char* name : {"COM0.xm", "lpt0.xm", "CONIN$.xm", "conout$.song.xm", "con .xm", "Lpt9/x.xm"})
+        EXPECT_NE(all.find(std::string(name) + ": name is a Windows device name"), std::string::npos) << all;
+    EXPECT_NE(all.find(tooLong + ": its path in the client's song cache would pass 260 characters"),
+              std::string::npos) << all;
+    EXPECT_NE(all.find(deepFolder + ": its folder in the client's song cache would pass 248 characters"),
+              std::string::npos) << all;
+    // Characters count as Windows counts them: two-byte UTF-8 letters are one each.
+    EXPECT_EQ(CCatalogBuilder::UnsafePathReason(std::string(room / 2 - 3, 'x') + std::string(room / 2, 'y') + ".it"), "");
+    std::string umlauts;
+    for (size_t i = 0; i + 3 < room; ++i) umlauts += "\xC3\xBC";
+    EXPECT_EQ(CCatalogBuilder::UnsafePathReason(umlauts + ".it"), "");
 }

@@ -114,6 +114,22 @@ TEST(LibraryServer, AnswersTheThreeRequestsWithExactLengthsAndGzipBodies) {
     EXPECT_EQ(server.Lines().size(), 4u);
 }
 
+TEST(LibraryServer, TellsCachesHowLongEachAnswerMayBeKept) {
+    Library lib;
+    Server server(lib.dir.Path());
+    ASSERT_TRUE(server.ok);
+    auto version = HttpGet(server.Port(), "/version.php");
+    EXPECT_EQ(version.headers["cache-control"], "public, max-age=60");  // a new catalogue is seen within a minute
+    auto library = HttpGet(server.Port(), "/library.php");
+    EXPECT_EQ(library.headers["cache-control"], "public, no-cache");
+    auto song = HttpGet(server.Port(), "/song.php?id=3");
+    EXPECT_EQ(song.headers["cache-control"], "public, max-age=31536000");
+    for (const char* target : {"/song.php?id=2", "/song.php?id=9", "/nothing"}) {
+        auto missing = HttpGet(server.Port(), target);
+        EXPECT_EQ(missing.headers["cache-control"], "no-store") << target;
+    }
+}
+
 TEST(LibraryServer, NeverReencodesBodiesForClientsThatAcceptCompression) {
     Library lib;
     Server server(lib.dir.Path());

@@ -36,8 +36,10 @@ const char kHelp[] =
     "                      slow         the body trickles out over about ten seconds\n"
     "  --slow-seconds S  how long the slow fault takes per body (default 10)\n"
     "  --exit-after S    stop by itself after S seconds (for tests)\n"
-    "  --export OUT      write the static tree OUT/www and OUT/nginx.conf (listening on the\n"
-    "                    host and port given) instead of serving, then exit\n"
+    "  --export OUT      write the static tree OUT/www, OUT/nginx.conf and OUT/apache.conf\n"
+    "                    (listening on the host and port given) instead of serving, then exit;\n"
+    "                    over an earlier export, only new and changed songs are written, and\n"
+    "                    OUT/purge.txt lists the request paths whose answer changed\n"
     "  --help            this text\n"
     "\n"
     "Output: first the line\n"
@@ -105,13 +107,15 @@ int main(int argc, char** argv) {
     std::string error;
     if (!exportDir.empty()) {
         th::ExportOptions e{options.folder, exportDir, options.host, options.port, options.base};
-        int songs = 0;
-        if (!th::CLibraryExport::Write(e, &songs, &error)) {
+        th::ExportSummary summary;
+        if (!th::CLibraryExport::Write(e, &summary, &error)) {
             std::fprintf(stderr, "tunehaven-server: %s\n", error.c_str());
             return 1;
         }
-        std::printf("tunehaven-server: exported %d songs to %s/www and %s/nginx.conf\n", songs,
-                    exportDir.c_str(), exportDir.c_str());
+        std::printf("tunehaven-server: exported %d songs (%d written, %d removed) to %s/www, with "
+                    "%s/nginx.conf and %s/apache.conf; %zu changed answers in %s/purge.txt\n",
+                    summary.songs, summary.written, summary.removed, exportDir.c_str(), exportDir.c_str(),
+                    exportDir.c_str(), summary.changed.size(), exportDir.c_str());
         return 0;
     }
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "Text.h"
 
@@ -173,6 +175,44 @@ int Run(const std::string& command, std::string* output, bool mergeErrors) {
     const int status = pclose(p);
     if (output) *output = out;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Process::Process(const std::vector<std::string>& argv, const std::string& errorLog) {
+    pid_ = fork();
+    if (pid_ != 0) return;
+    if (!freopen(errorLog.c_str(), "w", stderr)) _exit(127);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+Process::~Process() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 250; ++i) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+bool Process::Running() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+std::string FindProgram(const std::vector<std::string>& paths) {
+    for (const auto& p : paths)
+        if (access(p.c_str(), X_OK) == 0) return p;
+    return {};
+}
+
+bool WaitForAnswer(int port, const std::string& target) {
+    for (int i = 0; i < 100; ++i) {
+        if (HttpGet(port, target, 1).status == 200) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
 }
 
 std::string Tool(const std::string& name) {

@@ -62,6 +62,26 @@ int FreePort();
 // error when mergeErrors).
 int Run(const std::string& command, std::string* output = nullptr, bool mergeErrors = true);
 
+// A program run in the foreground for the life of the object (a web server on loopback), its
+// standard error going to errorLog; it is stopped with SIGTERM and reaped at the end.
+class Process {
+public:
+    Process(const std::vector<std::string>& argv, const std::string& errorLog);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    bool Running();
+
+private:
+    int pid_ = -1;
+};
+
+// The first of the paths that is an executable file, or empty.
+std::string FindProgram(const std::vector<std::string>& paths);
+
+// Asks for target until it answers 200 (at most about five seconds).
+bool WaitForAnswer(int port, const std::string& target);
+
 // Path of a built tool (tunehaven-catalog, -server, -modgen).
 std::string Tool(const std::string& name);
 
