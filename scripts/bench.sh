@@ -22,4 +22,4 @@ echo "== frame: toolbar images, rebar, layout, position tick"; "$root/scripts/wi
 echo "== robustness: damaged catalogues and playlist files"; "$root/scripts/wine-run.sh" "$win/bench/bench_MutationRun.exe"
 echo "== start: window to ready tree, demo size and 100,000 songs, memory"; "$root/scripts/wine-run.sh" "$win/bench/bench_StartBench.exe"
 echo "== soak: 1,000 song changes through the main window"; "$root/scripts/wine-run.sh" "$win/bench/bench_SoakRun.exe"
-echo "== library server: catalogue build and song.php"; "$native/bench_ServerBench" --seconds 3
+echo "== library server: catalogue build, song.php, slow clients, refused bodies"; "$native/bench_ServerBench" --seconds 3

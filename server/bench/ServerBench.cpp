@@ -2,8 +2,14 @@
 //   bench_ServerBench [DIR] [--seconds S] [--clients N]
 // Builds a catalogue of generated songs (or measures a fresh build of a copy of DIR), then
 // requests song.php on loopback for S seconds per mode from N client threads, once with a
-// new connection per request and once over kept-alive connections, and prints the rates.
+// new connection per request and once over kept-alive connections, and prints the rates;
+// then times song.php while 100 slow clients trickle their requests, and what a huge request
+// body and huge headers cost.
 #include <httplib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <atomic>
 #include <chrono>
@@ -21,6 +27,91 @@
 using namespace th;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Ms(Clock::time_point since) { return std::chrono::duration<double, std::milli>(Clock::now() - since).count(); }
+
+long RssKb() {
+    const std::string status = test::ReadFile("/proc/self/status");
+    const size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? 0 : std::atol(status.c_str() + at + 6);
+}
+
+// song.php answered on fresh connections while 100 others trickle their request heads, a byte
+// per second each, as a slow or hostile client does.
+void SlowClientFigures(int port, int songs) {
+    std::vector<int> slow;
+    for (int i = 0; i < 100; ++i) {
+        const int fd = test::Connect(port);
+        if (fd < 0) continue;
+        const std::string start = "GET /song.php?id=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+        send(fd, start.data(), start.size(), MSG_NOSIGNAL);
+        slow.push_back(fd);
+    }
+    std::atomic<bool> done{false};
+    std::thread trickle([&] {
+        while (!done) {
+            for (int fd : slow) send(fd, "a", 1, MSG_NOSIGNAL);
+            for (int i = 0; i < 10 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::vector<double> ms;
+    int failed = 0;
+    const int requests = 50;
+    for (int i = 0; i < requests; ++i) {
+        const auto t = Clock::now();
+        const auto r = test::HttpGet(port, "/song.php?id=" + std::to_string(1 + i % songs), 5);
+        if (r.status == 200 && r.ContentLength() == static_cast<long long>(r.body.size())) ms.push_back(Ms(t));
+        else ++failed;
+    }
+    done = true;
+    trickle.join();
+    for (int fd : slow) close(fd);
+    std::sort(ms.begin(), ms.end());
+    auto at = [&](double q) { return ms.empty() ? 0.0 : ms[std::min(ms.size() - 1, static_cast<size_t>(q * ms.size()))]; };
+    std::printf("song.php with %zu slow clients open: median %.1f ms, 95th percentile %.1f ms, max %.1f ms; "
+                "%d of %d failed (5 s time-out)\n",
+                slow.size(), at(0.5), at(0.95), ms.empty() ? 0.0 : ms.back(), failed, requests);
+}
+
+// A request that announces a 1 GB body and sends as much of it as the server takes (at most
+// 256 MB), and one with 1 MB of header lines: the answer, its delay, and the memory it cost.
+void RefusalFigures(int port) {
+    long rss = RssKb();
+    const int fd = test::Connect(port);
+    if (fd < 0) return;
+    timeval tv{2, 0};
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    const auto t = Clock::now();
+    const std::string head = "POST /song.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1000000000\r\n\r\n";
+    send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+    const std::string block(1 << 20, 'x');
+    long sent = 0;
+    while (sent < 256L << 20) {
+        const ssize_t n = send(fd, block.data(), block.size(), MSG_NOSIGNAL);
+        if (n <= 0) break;
+        sent += n;
+    }
+    char answer[64] = {};
+    const ssize_t got = recv(fd, answer, sizeof answer - 1, 0);
+    close(fd);
+    const int status = got > 12 ? std::atoi(answer + 9) : 0;
+    std::printf("a POST announcing 1 GB: answered %d after %.0f ms; %.1f MB of it sent before the server stopped "
+                "taking it; memory grew %.1f MB\n",
+                status, Ms(t), sent / 1048576.0, (RssKb() - rss) / 1024.0);
+    rss = RssKb();
+    std::string lines;
+    for (int i = 0; i < 1000; ++i) lines += "X-Line-" + std::to_string(i) + ": " + std::string(1000, 'b') + "\r\n";
+    const auto t2 = Clock::now();
+    const auto r = test::HttpRaw(port, "GET /version.php HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + lines + "\r\n", 10);
+    std::printf("a GET with 1 MB of header lines: answered %d after %.0f ms; memory grew %.1f MB\n", r.status, Ms(t2),
+                (RssKb() - rss) / 1024.0);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::string source;
@@ -102,6 +193,8 @@ int main(int argc, char** argv) {
                     keepAlive ? "kept-alive connections" : "a connection per request", clients,
                     done / seconds, bytes / seconds / 1e6, failed.load());
     }
+    SlowClientFigures(server.Port(), songs);
+    RefusalFigures(server.Port());
     server.Stop();
     return 0;
 }

@@ -1,10 +1,9 @@
 #include "LibraryServer.h"
 
-#include <httplib.h>
-
 #include <algorithm>
 #include <chrono>
 
+#include "HttpServer.h"
 #include "LibraryExport.h"
 #include "LibraryState.h"
 
@@ -19,9 +18,9 @@ constexpr const char* kErrorPage =
 
 // A 404 has an empty body: a client that goes by the length alone then sees a failed
 // request instead of taking an error page for the song it asked for.
-void NotFound(httplib::Response& res) {
+void NotFound(HttpResponse& res) {
     res.status = 404;
-    res.set_content("", "text/plain");
+    res.SetBody("", "text/plain");
 }
 
 }  // namespace
@@ -115,22 +114,13 @@ bool CLibraryServer::Open(std::string* error) {
         std::lock_guard<std::mutex> lock(stateLock_);
         state_ = std::move(state);
     }
-    server_ = std::make_unique<httplib::Server>();
-    server_->set_read_timeout(5, 0);
-    server_->set_write_timeout(5, 0);
-    server_->set_keep_alive_timeout(5);
-    // Headers and body go out in separate writes; without this a kept-alive connection
-    // waits for the peer's delayed acknowledgement on every response (about 40 ms).
-    server_->set_tcp_nodelay(true);
-    // Without a length the body ends only when the connection closes: one request each.
-    if (options_.fault == Fault::NoLength) server_->set_keep_alive_max_count(1);
-    server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); });
-    if (options_.port == 0) {
-        port_ = server_->bind_to_any_port(options_.host);
-        if (port_ < 0) port_ = 0;
-    } else {
-        port_ = server_->bind_to_port(options_.host, options_.port) ? options_.port : 0;
-    }
+    // Heads are read by one thread for all connections, bounded in size and time; bodies are
+    // refused unread; answers are written by a pool of workers (see CHttpServer).
+    server_ = std::make_unique<CHttpServer>(
+        [this](const HttpRequest& req, HttpResponse& res) { Handle(req, res); },
+        [this](const std::string& line) { Log(line); });
+    std::string listenError;
+    port_ = server_->Listen(options_.host, options_.port, &listenError) ? server_->Port() : 0;
     if (port_ == 0) {
         *error = "cannot listen on " + options_.host + " port " + std::to_string(options_.port);
         return false;
@@ -139,7 +129,7 @@ bool CLibraryServer::Open(std::string* error) {
 }
 
 void CLibraryServer::Run() {
-    if (server_) server_->listen_after_bind();
+    if (server_) server_->Run();
 }
 
 bool CLibraryServer::Start(std::string* error) {
@@ -151,78 +141,59 @@ bool CLibraryServer::Start(std::string* error) {
 
 void CLibraryServer::Stop() {
     stopping_ = true;
-    if (server_) server_->stop();
+    if (server_) server_->Stop();
     if (thread_.joinable()) thread_.join();
 }
 
-size_t CLibraryServer::Send(httplib::Response& res, std::shared_ptr<const std::string> body,
+size_t CLibraryServer::Send(HttpResponse& res, std::shared_ptr<const std::string> body,
                             const std::string& type, std::string* note) {
     const size_t size = body->size();
+    res.type = type;
+    res.body = body;
     switch (options_.fault) {
     case Fault::None:
-        res.set_content(*body, type);
         return size;
     case Fault::Status500:
         res.status = 500;
-        res.set_content(kErrorPage, "text/html");
-        return res.body.size();
+        res.SetBody(kErrorPage, "text/html");
+        return res.body->size();
     case Fault::ZeroLength:
-        res.set_content("", type);
+        res.body = nullptr;
         return 0;
     case Fault::BadGzip:
-        res.set_content(CorruptGzip(*body), type);
+        res.body = std::make_shared<const std::string>(CorruptGzip(*body));
         return size;
     case Fault::NoLength:
         // No length: the body runs until the connection closes.
-        res.set_content_provider(type, [body](size_t offset, httplib::DataSink& sink) {
-            if (offset < body->size()) sink.write(body->data() + offset, body->size() - offset);
-            else sink.done();
-            return true;
-        });
+        res.announceLength = false;
         return size;
     case Fault::DropHalf:
         // The full length is announced, half the body is sent, then the connection is cut.
         *note = "sent " + std::to_string(size / 2);
-        res.set_content_provider(size, type, [body](size_t offset, size_t, httplib::DataSink& sink) {
-            const size_t half = body->size() / 2;
-            if (offset < half) sink.write(body->data() + offset, half - offset);
-            return false;
-        });
+        res.sendBytes = size / 2;
         return size;
-    case Fault::Slow: {
+    case Fault::Slow:
         // About twenty slices spread over slowSeconds; a stopping server cuts the body short.
-        constexpr int kSlices = 20;
-        const size_t slice = std::max<size_t>(1, (size + kSlices - 1) / kSlices);
-        const auto pause = std::chrono::duration<double>(options_.slowSeconds / kSlices);
-        res.set_content_provider(size, type, [this, body, slice, pause](size_t offset, size_t length, httplib::DataSink& sink) {
-            if (offset > 0) {
-                const auto until = std::chrono::steady_clock::now() + pause;
-                while (std::chrono::steady_clock::now() < until) {
-                    if (stopping_) return false;
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                }
-            }
-            return sink.write(body->data() + offset, std::min(slice, length));
-        });
+        res.slices = 20;
+        res.pause = std::chrono::duration<double>(options_.slowSeconds / 20);
         return size;
-    }
     }
     return 0;
 }
 
-void CLibraryServer::Handle(const httplib::Request& req, httplib::Response& res) {
+void CLibraryServer::Handle(const HttpRequest& req, HttpResponse& res) {
     std::string note;
     size_t length = 0;
     const std::string& path = req.path;
     auto state = State();
     if (path == options_.base + "version.php") {
-        res.set_content(std::to_string(state->Version()), "application/octet-stream");
-        length = res.body.size();
+        res.SetBody(std::to_string(state->Version()), "application/octet-stream");
+        length = res.body->size();
     } else if (path == options_.base + "library.php") {
         auto gz = std::shared_ptr<const std::string>(state, &state->CompressedCatalog());
         length = Send(res, gz, kGzipType, &note);
     } else if (path == options_.base + "song.php") {
-        const int id = req.has_param("id") ? CLibraryState::ParseId(req.get_param_value("id")) : 0;
+        const int id = req.HasParam("id") ? CLibraryState::ParseId(req.Param("id")) : 0;
         auto gz = id > 0 ? state->CompressedSong(id) : nullptr;
         if (gz) {
             length = Send(res, gz, kGzipType, &note);
@@ -234,20 +205,24 @@ void CLibraryServer::Handle(const httplib::Request& req, httplib::Response& res)
     }
     // The same caching as the exported tree's configurations (see CLibraryExport).
     const char* caching = CLibraryExport::kErrorCaching;
-    if (res.status < 0 || res.status == 200) {
+    if (res.status == 200) {
         if (path == options_.base + "version.php") caching = CLibraryExport::kVersionCaching;
         else if (path == options_.base + "library.php") caching = CLibraryExport::kCatalogCaching;
         else caching = CLibraryExport::kSongCaching;
     }
-    res.set_header("Cache-Control", caching);
-    if (!options_.log) return;
+    res.headers.emplace_back("Cache-Control", caching);
     // One line per request: method, target, status, the body's length (for drop-half the
     // announced one), and the fault where one applied.
     std::string line = req.method + " " + (req.target.empty() ? path : req.target) + " " +
-                       std::to_string(res.status < 0 ? 200 : res.status) + " " + std::to_string(length);
+                       std::to_string(res.status) + " " + std::to_string(length);
     const bool faulted = options_.fault != Fault::None && res.status != 404 && path != options_.base + "version.php";
     if (faulted) line += std::string(" fault=") + FaultName(options_.fault);
     if (!note.empty()) line += " " + note;
+    Log(std::move(line));
+}
+
+void CLibraryServer::Log(std::string line) {
+    if (!options_.log) return;
     // The target is the client's text: keep control characters out of the log.
     for (char& c : line)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';

@@ -9,9 +9,11 @@
 #include <string>
 #include <thread>
 
-namespace httplib { class Server; struct Request; struct Response; }
-
 namespace th {
+
+class CHttpServer;
+struct HttpRequest;
+struct HttpResponse;
 
 class CLibraryState;
 
@@ -57,14 +59,15 @@ public:
     static std::string CorruptGzip(const std::string& gz);
 
 private:
-    void Handle(const httplib::Request& req, httplib::Response& res);
+    void Handle(const HttpRequest& req, HttpResponse& res);
     // Sets the response for a body under the chosen fault; returns the body length to log.
-    size_t Send(httplib::Response& res, std::shared_ptr<const std::string> body, const std::string& type,
+    size_t Send(HttpResponse& res, std::shared_ptr<const std::string> body, const std::string& type,
                 std::string* note);
+    void Log(std::string line);
     std::shared_ptr<const CLibraryState> State();
 
     ServerOptions options_;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<CHttpServer> server_;
     int port_ = 0;
     std::thread thread_;
     std::atomic<bool> stopping_{false};

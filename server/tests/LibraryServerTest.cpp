@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -267,6 +269,70 @@ TEST(LibraryServer, SlowFaultTricklesTheWholeBody) {
     EXPECT_EQ(r.ContentLength(), static_cast<long long>(r.body.size()));
     EXPECT_EQ(GzipDecompress(r.body), test::ReadFile(lib.dir / "two/c.it"));
     EXPECT_GT(seconds, 0.7);
+}
+
+TEST(LibraryServer, RefusesRequestBodiesWithoutReadingThemAndBoundsTheHead) {
+    Library lib;
+    Server server(lib.dir.Path());
+    ASSERT_TRUE(server.ok);
+    const std::string head = "Host: 127.0.0.1\r\n";
+    struct Case {
+        const char* what;
+        std::string request;
+        int status;
+    };
+    std::string manyLines, oneLine = "X-Long: " + std::string(100000, 'a') + "\r\n";
+    for (int i = 0; i < 200; ++i) manyLines += "X-Line-" + std::to_string(i) + ": " + std::string(1000, 'b') + "\r\n";
+    const Case cases[] = {
+        // A gigabyte announced, ten bytes sent: the answer does not wait for the rest.
+        {"large body", "POST /song.php HTTP/1.1\r\n" + head + "Content-Length: 1000000000\r\n\r\n0123456789", 413},
+        {"body on a GET", "GET /version.php HTTP/1.1\r\n" + head + "Content-Length: 5\r\n\r\nhello", 413},
+        {"chunked body", "GET /version.php HTTP/1.1\r\n" + head + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n", 413},
+        {"other method", "DELETE /song.php?id=1 HTTP/1.1\r\n" + head + "\r\n", 405},
+        {"long header line", "GET /version.php HTTP/1.1\r\n" + head + oneLine + "\r\n", 431},
+        {"many header lines", "GET /version.php HTTP/1.1\r\n" + head + manyLines + "\r\n", 431},
+        {"long target", "GET /song.php?id=1&x=" + std::string(20000, 'c') + " HTTP/1.1\r\n" + head + "\r\n", 431},
+        {"garbage", "\x16\x03\x01 hello\r\n\r\n", 400},
+    };
+    for (const Case& c : cases) {
+        const auto started = std::chrono::steady_clock::now();
+        const auto r = test::HttpRaw(server.Port(), c.request, 5);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_EQ(r.status, c.status) << c.what;
+        EXPECT_EQ(r.headers.count("connection") ? r.headers.at("connection") : "", "close") << c.what;
+        EXPECT_LT(seconds, 4) << c.what;  // refused at once, not after the read time-out
+    }
+    EXPECT_EQ(HttpGet(server.Port(), "/version.php").body, "2");
+    const auto lines = server.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "POST /song.php 413 0"), lines.end());
+}
+
+TEST(LibraryServer, AnswersWhileAHundredClientsTrickleTheirRequests) {
+    Library lib;
+    Server server(lib.dir.Path());
+    ASSERT_TRUE(server.ok);
+    std::vector<int> slow;
+    for (int i = 0; i < 100; ++i) {
+        const int fd = test::Connect(server.Port());
+        ASSERT_GE(fd, 0);
+        const std::string start = "GET /song.php?id=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+        send(fd, start.data(), start.size(), MSG_NOSIGNAL);
+        slow.push_back(fd);
+    }
+    std::atomic<bool> done{false};
+    std::thread trickle([&] {
+        while (!done) {
+            for (int fd : slow) send(fd, "a", 1, MSG_NOSIGNAL);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto song = HttpGet(server.Port(), "/song.php?id=3", 4);
+    done = true;
+    trickle.join();
+    for (int fd : slow) close(fd);
+    EXPECT_EQ(song.status, 200);
+    EXPECT_TRUE(GzipDecompress(song.body) == test::ReadFile(lib.dir / "two/c.it"));
 }
 
 TEST(LibraryServer, CorruptGzipNeverUnpacks) {

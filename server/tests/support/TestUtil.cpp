@@ -103,26 +103,38 @@ long long HttpResult::ContentLength() const {
     return it == headers.end() ? -1 : std::atoll(it->second.c_str());
 }
 
-HttpResult HttpGet(int port, const std::string& target, double timeoutSeconds, const std::string& extraHeaders) {
-    HttpResult r;
+int Connect(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return r;
+    if (fd < 0) return -1;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    timeval tv{1, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         close(fd);
-        return r;
+        return -1;
     }
+    return fd;
+}
+
+HttpResult HttpGet(int port, const std::string& target, double timeoutSeconds, const std::string& extraHeaders) {
+    return HttpRaw(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + extraHeaders + "\r\n",
+                   timeoutSeconds);
+}
+
+HttpResult HttpRaw(int port, const std::string& request, double timeoutSeconds) {
+    HttpResult r;
+    const int fd = Connect(port);
+    if (fd < 0) return r;
     r.connected = true;
-    const std::string request =
-        "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + extraHeaders + "\r\n";
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
-        close(fd);
-        return r;
+    timeval tv{0, 200000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    // A server that refuses part way may stop reading: what it does not take is left unsent.
+    for (size_t sent = 0; sent < request.size();) {
+        const ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) break;
+        sent += static_cast<size_t>(n);
     }
     std::string data;
     char buffer[65536];

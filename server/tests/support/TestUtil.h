@@ -55,6 +55,13 @@ struct HttpResult {
 HttpResult HttpGet(int port, const std::string& target, double timeoutSeconds = 15,
                    const std::string& extraHeaders = {});
 
+// Sends request as it is (it may announce a body and not send it) and reads the answer until
+// the server closes (at most timeoutSeconds).
+HttpResult HttpRaw(int port, const std::string& request, double timeoutSeconds = 15);
+
+// A connected socket to 127.0.0.1:port, or -1.
+int Connect(int port);
+
 // A port that was free a moment ago on 127.0.0.1.
 int FreePort();
 
