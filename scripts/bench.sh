@@ -23,3 +23,4 @@ echo "== robustness: damaged catalogues and playlist files"; "$root/scripts/wine
 echo "== start: window to ready tree, demo size and 100,000 songs, memory"; "$root/scripts/wine-run.sh" "$win/bench/bench_StartBench.exe"
 echo "== soak: 1,000 song changes through the main window"; "$root/scripts/wine-run.sh" "$win/bench/bench_SoakRun.exe"
 echo "== library server: catalogue build, song.php, slow clients, refused bodies"; "$native/bench_ServerBench" --seconds 3
+echo "== library export: re-exported under load behind nginx"; "$native/bench_ExportBench" --rounds 10

@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -172,6 +173,10 @@ bool CHttpServer::Listen(const std::string& host, int port, std::string* error) 
         *error = "cannot listen on " + host + " port " + std::to_string(port);
         return false;
     }
+    // Every connection is a descriptor: stay below what the process may open.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY && files.rlim_cur > 64)
+        limits_.connections = std::min<size_t>(limits_.connections, files.rlim_cur - 64);
     sockaddr_storage addr{};
     socklen_t len = sizeof addr;
     getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -242,7 +247,10 @@ void CHttpServer::ReadLoop() {
         }
         reading_.erase(std::remove(reading_.begin(), reading_.end(), nullptr), reading_.end());
 
-        fds.assign({{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}});
+        // Out of descriptors, the listening socket stays readable: look again a moment later.
+        const short accepting = now < acceptPause_ ? 0 : POLLIN;
+        if (!accepting) next = std::min(next, acceptPause_);
+        fds.assign({{listenFd_, accepting, 0}, {wakeFd_, POLLIN, 0}});
         for (auto& c : reading_) fds.push_back({c->fd, POLLIN, 0});
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count() + 1;
         if (poll(fds.data(), fds.size(), static_cast<int>(wait)) < 0 && errno != EINTR) break;
@@ -265,7 +273,10 @@ void CHttpServer::ReadLoop() {
 void CHttpServer::AcceptAll() {
     for (;;) {
         const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE) acceptPause_ = Clock::now() + std::chrono::milliseconds(100);
+            return;
+        }
         if (reading_.size() + busy_ >= limits_.connections) {
             close(fd);
             continue;

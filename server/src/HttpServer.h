@@ -107,6 +107,7 @@ private:
     int wakeFd_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::chrono::steady_clock::time_point acceptPause_;  // the reader's own
 
     std::mutex lock_;  // guards jobs_, returned_ and the condition
     std::condition_variable ready_;
