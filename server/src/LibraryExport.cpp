@@ -84,8 +84,10 @@ std::string CLibraryExport::ApacheConfig(const ExportOptions& o, const std::stri
     c += "ServerName " + o.host + "\n";
     c += "User www-data\n";
     c += "Group www-data\n";
-    for (const char* m : {"mpm_event", "authz_core", "mime", "headers", "rewrite"})
+    for (const char* m : {"mpm_event", "authz_core", "mime", "headers", "rewrite", "reqtimeout"})
         c += std::string("LoadModule ") + m + "_module " + modules + "mod_" + m + ".so\n";
+    c += "# Clients that trickle their requests are cut off instead of holding a worker.\n";
+    c += "RequestReadTimeout header=10-20,MinRate=500 body=10\n";
     c += "TypesConfig /dev/null\n";
     c += "AddDefaultCharset Off\n";
     c += "EnableSendfile On\n";
