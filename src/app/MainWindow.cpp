@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "ui/frame/ToolbarImages.h"
 #include "app/Ids.h"
+#include "base/Dpi.h"
 #include "app/Settings.h"
 #include "library/Library.h"
 #include "net/Cache.h"
@@ -71,24 +72,26 @@ std::wstring SongTitle(const std::wstring& artist, const std::wstring& title) {
     return CutTitle((artist + L" - " + title).c_str());
 }
 
-void ApplyMinimumSize(UINT edge, RECT* r) {
-    if (r->right - r->left < kMinWindowWidth) {
+void ApplyMinimumSize(UINT edge, RECT* r, int dpi) {
+    const int width = ScaleForDpi(kMinWindowWidth, dpi);
+    const int height = ScaleForDpi(kMinWindowHeight, dpi);
+    if (r->right - r->left < width) {
         if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT)
-            r->left = r->right - kMinWindowWidth;
+            r->left = r->right - width;
         else
-            r->right = r->left + kMinWindowWidth;
+            r->right = r->left + width;
     }
-    if (r->bottom - r->top < kMinWindowHeight) {
+    if (r->bottom - r->top < height) {
         if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT)
-            r->top = r->bottom - kMinWindowHeight;
+            r->top = r->bottom - height;
         else
-            r->bottom = r->top + kMinWindowHeight;
+            r->bottom = r->top + height;
     }
 }
 
-RECT PlaceOnMonitor(RECT r) {
-    r.right = std::max<LONG>(r.right, r.left + kMinWindowWidth);
-    r.bottom = std::max<LONG>(r.bottom, r.top + kMinWindowHeight);
+RECT PlaceOnMonitor(RECT r, int dpi) {
+    r.right = std::max<LONG>(r.right, r.left + ScaleForDpi(kMinWindowWidth, dpi));
+    r.bottom = std::max<LONG>(r.bottom, r.top + ScaleForDpi(kMinWindowHeight, dpi));
     if (MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) return r;
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
@@ -117,7 +120,8 @@ bool CMainWindow::RegisterWindowClass(HINSTANCE instance) {
 
 HWND CMainWindow::Create(HINSTANCE instance) {
     RECT r = PlaceOnMonitor(RECT{settings.xpos, settings.ypos, settings.xpos + settings.width,
-                                 settings.ypos + settings.height});
+                                 settings.ypos + settings.height},
+                            SystemDpi());
     return CreateWindowExW(0, kMainWindowClass, kProgramName, WS_OVERLAPPEDWINDOW, r.left, r.top,
                            r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
 }
@@ -131,6 +135,7 @@ CMainWindow* CMainWindow::FromHandle(HWND window) {
 
 CMainWindow::CMainWindow(HWND window)
     : window_(window),
+      dpi_(WindowDpi(window)),
       options_(&settings,
                [this](int i, std::wstring& text) {
                    return output_ ? output_->GetDeviceName(i, text)
@@ -172,6 +177,7 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:     return OnEndSession(wp);
     case WM_GETMINMAXINFO:  return OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lp));
+    case WM_DPICHANGED:     return OnDpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
     case WM_NOTIFY:         return OnNotify(reinterpret_cast<NMHDR*>(lp));
     case WM_COMMAND:
     case WM_SYSCOMMAND:     return OnCommand(msg, wp, lp);
@@ -337,14 +343,38 @@ LRESULT CMainWindow::OnMove() {
 
 LRESULT CMainWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
     if (!info) return 0;
-    info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, kMinWindowWidth);
-    info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, kMinWindowHeight);
+    info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, ScaleForDpi(kMinWindowWidth, dpi_));
+    info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, ScaleForDpi(kMinWindowHeight, dpi_));
     return 0;
 }
 
 LRESULT CMainWindow::OnSizing(WPARAM edge, RECT* rect) {
-    if (rect) ApplyMinimumSize(static_cast<UINT>(edge), rect);
+    if (rect) ApplyMinimumSize(static_cast<UINT>(edge), rect, dpi_);
     return TRUE;
+}
+
+LRESULT CMainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
+    if (dpi <= 0) return 0;
+    dpi_ = dpi;
+    if (!objectsAlive_) return 0;
+    toolbar_->SetDpi(dpi);
+    positionBar_->SetDpi(dpi);
+    volumeBar_->SetDpi(dpi);
+    panBar_->SetDpi(dpi);
+    if (searchBox_) searchBox_->SetDpi(dpi);
+    rebar_->FitBands();
+    status_->SetDpi(dpi);
+    tree_->SetDpi(dpi);
+    list_->SetDpi(dpi);
+    split_->SetDpi(dpi);
+    if (suggested)
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // A suggested rectangle of the same size brings no WM_SIZE: the parts are laid out anyway.
+    RECT client{};
+    GetClientRect(window_, &client);
+    OnSize(IsZoomed(window_) ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    return 0;
 }
 
 void CMainWindow::UpdateTitle() {

@@ -33,7 +33,7 @@ class CWndList;
 // Window class of the main window; a second start of the program looks for it.
 inline constexpr const wchar_t* kMainWindowClass = L"tunehaven";
 
-// Smallest size the user can drag the main window to.
+// Smallest size the user can drag the main window to, at 96 DPI (scaled with the window's DPI).
 constexpr int kMinWindowWidth = 610;
 constexpr int kMinWindowHeight = 400;
 // Longest window title, in characters.
@@ -44,13 +44,14 @@ std::wstring IdleTitle();
 // "artist - title", cut to kMaxTitleLength characters.
 std::wstring SongTitle(const std::wstring& artist, const std::wstring& title);
 
-// Enlarges a rectangle being dragged at `edge` (a WMSZ_ value) to the minimum size, moving the
-// dragged side(s) only.
-void ApplyMinimumSize(UINT edge, RECT* rect);
+// Enlarges a rectangle being dragged at `edge` (a WMSZ_ value) to the minimum size at `dpi`,
+// moving the dragged side(s) only.
+void ApplyMinimumSize(UINT edge, RECT* rect, int dpi = 96);
 // A saved window rectangle made fit for the monitors there are now: at least the minimum size,
 // and moved (and if need be shrunk) onto the work area of the nearest monitor when it lies on
 // none, so that an unplugged monitor or a smaller screen does not open the window out of reach.
-RECT PlaceOnMonitor(RECT rect);
+// `dpi` is the scale the minimum size is taken at.
+RECT PlaceOnMonitor(RECT rect, int dpi = 96);
 
 // What the transport buttons show: the play button's image and which of Play, Stop, Previous,
 // Next and Add to favourites are enabled. The toolbar and the tray menu show these states.
@@ -142,6 +143,9 @@ private:
     LRESULT OnMove();
     void StoreRestoredRect();
     LRESULT OnSizing(WPARAM edge, RECT* rect);
+    // The window went to a screen of another scale: every part takes the new size, then the
+    // window takes the place the system suggests.
+    LRESULT OnDpiChanged(int dpi, const RECT* suggested);
     // The rebar's height follows its rows of bands: the panes below it follow.
     LRESULT OnRebarNotify(NMHDR* header);
 
@@ -250,6 +254,7 @@ private:
     HMENU SystemMenu() const { return GetSystemMenu(window_, FALSE); }
 
     HWND window_;
+    int dpi_;  // the scale of the window's monitor
     // The objects of the program, owned here; made in WM_CREATE, destroyed in WM_CLOSE.
     std::unique_ptr<CLibrary> library_;
     std::unique_ptr<CCache> cache_;

@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include "base/Dpi.h"
 #include "base/Handle.h"
 #include "audio/Bass.h"
 
@@ -153,10 +154,12 @@ void ClampRanges(Settings& s) {
 void Settings::SetDefaults() {
     xpos = 0;
     ypos = 0;
-    width = 640;
-    height = 480;
+    // The first window is as large on the screen at any scale.
+    const int dpi = SystemDpi();
+    width = ScaleForDpi(640, dpi);
+    height = ScaleForDpi(480, dpi);
     maximize = 0;
-    treesize = 240;
+    treesize = ScaleForDpi(240, dpi);
     sort = 0;
     desc = 0;
     listtext = treetext = GetSysColor(COLOR_WINDOWTEXT);

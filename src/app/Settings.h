@@ -53,10 +53,10 @@ struct Settings {
     // Stored as REG_DWORD under the same names, in this order. Defaults in brackets.
     int xpos;            // main window's restored rectangle, screen pixels [0]
     int ypos;            // [0]
-    int width;           // [640]
-    int height;          // [480]
+    int width;           // [640 at 96 DPI, scaled to the screen's]
+    int height;          // [480 at 96 DPI, scaled]
     DWORD maximize;      // 1 if the window was maximised when the program closed [0]
-    int treesize;        // width of the tree pane [240]
+    int treesize;        // width of the tree pane [240 at 96 DPI, scaled]
     int sort;            // sort column of the library lists, 0 = unsorted [0]
     DWORD desc;          // nonzero: that sort is descending [0]
     COLORREF listtext;   // song list colours [system window text, window, highlight]

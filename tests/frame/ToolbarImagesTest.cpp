@@ -69,3 +69,32 @@ TEST(ToolbarImages, SymbolsAndStatesDiffer) {
     const uint8_t* face = ToolbarImage(block, SYMBOL_PLAY, false) + (20 * kToolbarImageSide + 12) * 4;
     EXPECT_GT(face[0], face[2]);
 }
+
+// Larger screens get the artwork drawn at their size: the same faces, with edges as sharp as at
+// 24 pixels (two by two pixels of the 48-pixel image average to the 24-pixel one's).
+TEST(ToolbarImages, LargerSizesAreDrawnAfreshFromTheSameArtwork) {
+    const std::vector<uint8_t> small = DrawToolbarImages();
+    const std::vector<uint8_t> large = DrawToolbarImages(48);
+    ASSERT_EQ(large.size(), 12u * 48u * 48u * 4u);
+    for (int symbol = 0; symbol < kToolbarSymbols; ++symbol) {
+        const uint8_t* s = ToolbarImage(small, symbol, false);
+        const uint8_t* l = ToolbarImage(large, symbol, false, 48);
+        int sharpEdge = 0;
+        for (int y = 0; y < 24; ++y) {
+            for (int x = 0; x < 24; ++x) {
+                for (int c = 0; c < 4; ++c) {
+                    int sum = l[((2 * y) * 48 + 2 * x) * 4 + c] + l[((2 * y) * 48 + 2 * x + 1) * 4 + c] +
+                              l[((2 * y + 1) * 48 + 2 * x) * 4 + c] + l[((2 * y + 1) * 48 + 2 * x + 1) * 4 + c];
+                    EXPECT_NEAR(sum / 4, s[(y * 24 + x) * 4 + c], 24) << symbol << " " << x << "," << y;
+                }
+            }
+        }
+        // Along the middle row the rim goes from clear to opaque within two pixels.
+        for (int x = 0; x < 48; ++x) {
+            uint8_t a = l[(24 * 48 + x) * 4 + 3];
+            if (a > 0 && a < 255) ++sharpEdge;
+        }
+        EXPECT_LE(sharpEdge, 4) << symbol;
+    }
+    EXPECT_EQ(ToolbarImage(large, SYMBOL_PLAY, false, 48)[(40 * 48 + 24) * 4 + 3], 255);
+}

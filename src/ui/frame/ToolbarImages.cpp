@@ -146,13 +146,16 @@ Premultiplied Sample(int symbol, const Palette& look, Point p) {
 
 uint8_t ToByte(float v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
 
-void DrawImage(int symbol, const Palette& look, uint8_t* pixels) {
-    for (int y = 0; y < kToolbarImageSide; ++y) {
-        for (int x = 0; x < kToolbarImageSide; ++x) {
+// The artwork is laid out on a 24-unit square; an image of `side` pixels samples it at its own
+// resolution.
+void DrawImage(int symbol, const Palette& look, int side, uint8_t* pixels) {
+    const float unit = static_cast<float>(kToolbarImageSide) / static_cast<float>(side);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
             Premultiplied sum;
             for (int sy = 0; sy < kSamples; ++sy) {
                 for (int sx = 0; sx < kSamples; ++sx) {
-                    Point p = {x + (sx + 0.5f) / kSamples, y + (sy + 0.5f) / kSamples};
+                    Point p = {(x + (sx + 0.5f) / kSamples) * unit, (y + (sy + 0.5f) / kSamples) * unit};
                     Premultiplied s = Sample(symbol, look, p);
                     sum.r += s.r;
                     sum.g += s.g;
@@ -161,7 +164,7 @@ void DrawImage(int symbol, const Palette& look, uint8_t* pixels) {
                 }
             }
             constexpr float kCount = kSamples * kSamples;
-            uint8_t* px = pixels + (y * kToolbarImageSide + x) * 4;
+            uint8_t* px = pixels + (y * side + x) * 4;
             uint8_t alpha = ToByte(sum.a / kCount);
             // Rounding may not lift a colour above its own coverage.
             px[0] = std::min(ToByte(sum.b / kCount), alpha);
@@ -174,11 +177,13 @@ void DrawImage(int symbol, const Palette& look, uint8_t* pixels) {
 
 }  // namespace
 
-std::vector<uint8_t> DrawToolbarImages() {
-    std::vector<uint8_t> block(static_cast<size_t>(kToolbarImages) * kToolbarImageBytes, 0);
+std::vector<uint8_t> DrawToolbarImages(int side) {
+    if (side < 1) side = kToolbarImageSide;
+    const size_t imageBytes = static_cast<size_t>(side) * side * 4;
+    std::vector<uint8_t> block(kToolbarImages * imageBytes, 0);
     for (int symbol = 0; symbol < kToolbarSymbols; ++symbol) {
-        DrawImage(symbol, kDisabled, block.data() + (2 * symbol) * kToolbarImageBytes);
-        DrawImage(symbol, kNormal, block.data() + (2 * symbol + 1) * kToolbarImageBytes);
+        DrawImage(symbol, kDisabled, side, block.data() + (2 * symbol) * imageBytes);
+        DrawImage(symbol, kNormal, side, block.data() + (2 * symbol + 1) * imageBytes);
     }
     return block;
 }

@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
+#include <vector>
+
 CWndRebar::~CWndRebar() { subclass_.Detach(); }
 
 bool CWndRebar::Create(HINSTANCE instance, HWND parent) {
@@ -43,6 +45,31 @@ bool CWndRebar::AddBand(HWND child, const wchar_t* label) {
     band.cyMinChild = static_cast<UINT>(r.bottom - r.top);
     return SendMessageW(rebarWindow_, RB_INSERTBANDW, static_cast<WPARAM>(-1),
                         reinterpret_cast<LPARAM>(&band)) != 0;
+}
+
+// Each band takes its child's size again (the children were sized for another screen). The
+// sizes are all read first: setting one band lays the others out, which stretches their
+// children.
+void CWndRebar::FitBands() {
+    const int count = static_cast<int>(SendMessageW(rebarWindow_, RB_GETBANDCOUNT, 0, 0));
+    std::vector<REBARBANDINFOW> bands;
+    for (int i = 0; i < count; ++i) {
+        REBARBANDINFOW band{};
+        band.cbSize = sizeof(band);
+        band.fMask = RBBIM_CHILD;
+        RECT r{};
+        if (SendMessageW(rebarWindow_, RB_GETBANDINFOW, i, reinterpret_cast<LPARAM>(&band)) && band.hwndChild)
+            GetWindowRect(band.hwndChild, &r);
+        band.fMask = RBBIM_CHILDSIZE | RBBIM_SIZE;
+        band.cxMinChild = static_cast<UINT>(r.right - r.left);
+        band.cyMinChild = static_cast<UINT>(r.bottom - r.top);
+        band.cx = band.cxMinChild;
+        bands.push_back(band);
+    }
+    for (int i = 0; i < count; ++i) {
+        if (bands[i].cxMinChild || bands[i].cyMinChild)
+            SendMessageW(rebarWindow_, RB_SETBANDINFOW, i, reinterpret_cast<LPARAM>(&bands[i]));
+    }
 }
 
 LRESULT CWndRebar::Proc(HWND, UINT msg, WPARAM wp, LPARAM lp) {

@@ -20,6 +20,9 @@ public:
 
     // Appends a fixed band holding `child` at its current size, labelled `label` if given.
     bool AddBand(HWND child, const wchar_t* label);
+    // Every band takes its child's present size, after the children were sized for a screen
+    // of another scale.
+    void FitBands();
 
 private:
     LRESULT Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -1,6 +1,7 @@
 #include "ui/frame/WndSearchBox.h"
 
 #include "app/Ids.h"
+#include "base/Dpi.h"
 
 #include <commctrl.h>
 #include <oleacc.h>
@@ -34,23 +35,35 @@ CWndSearchBox::CWndSearchBox(HINSTANCE instance, HWND parent, HWND owner) : owne
                             nullptr);
     if (!edit_) return;
     NameForScreenReaders(edit_, kCueText);
-    // The stock GUI font is shared by the system: it is never deleted.
-    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetDpi(WindowDpi(parent));
+    SendMessageW(edit_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(kCueText));
+    subclass_.Attach<CWndSearchBox, &CWndSearchBox::Proc>(edit_, this);
+}
+
+// The system's GUI font is made for the screen the program started on; the box's own copy is
+// scaled from there to the box's screen.
+void CWndSearchBox::SetDpi(int dpi) {
+    if (!edit_) return;
+    LOGFONTW look{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(look), &look);
+    look.lfHeight = MulDiv(look.lfHeight, dpi, SystemDpi());
+    FontHandle font(CreateFontIndirectW(&look));
+    // Without a font of its own the box keeps the system's, which is never deleted.
+    HFONT shown = font ? font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
+    font_ = std::move(font);
     TEXTMETRICW metrics{};
     if (HDC dc = GetDC(edit_)) {
-        HGDIOBJ old = SelectObject(dc, font);
+        HGDIOBJ old = SelectObject(dc, shown);
         GetTextMetricsW(dc, &metrics);
         SelectObject(dc, old);
         ReleaseDC(edit_, dc);
     }
     // The band takes the box's size as its own, so the box gets its final size here: room for
     // the text plus the client edge and the edit control's margins.
-    const int width = metrics.tmAveCharWidth * kWidthInAverageCharacters + 8;
-    const int height = metrics.tmHeight + 2 * GetSystemMetrics(SM_CYEDGE) + 4;
+    const int width = metrics.tmAveCharWidth * kWidthInAverageCharacters + ScaleForDpi(8, dpi);
+    const int height = metrics.tmHeight + 2 * SystemMetricForDpi(SM_CYEDGE, dpi) + ScaleForDpi(4, dpi);
     SetWindowPos(edit_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(edit_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(kCueText));
-    subclass_.Attach<CWndSearchBox, &CWndSearchBox::Proc>(edit_, this);
 }
 
 CWndSearchBox::~CWndSearchBox() {

@@ -7,6 +7,7 @@
 //
 // Everything here runs on the window thread.
 
+#include "base/Handle.h"
 #include "base/Subclass.h"
 
 #include <windows.h>
@@ -24,6 +25,9 @@ public:
     CWndSearchBox& operator=(const CWndSearchBox&) = delete;
 
     HWND GetWindow() const { return edit_; }
+    // Sets the box's font and size for a screen of `dpi` dots per inch (the constructor does
+    // so for its parent's screen).
+    void SetDpi(int dpi);
     std::wstring GetText() const;
     // Empties the box (the edit control reports the change as usual).
     void Clear();
@@ -38,4 +42,5 @@ private:
     CSubclass subclass_;
     HWND owner_ = nullptr;
     HWND edit_ = nullptr;
+    FontHandle font_;  // the system's GUI font at the box's scale
 };

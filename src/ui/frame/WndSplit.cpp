@@ -1,6 +1,7 @@
 #include "ui/frame/WndSplit.h"
 
 #include "app/Ids.h"
+#include "base/Dpi.h"
 
 #include <windowsx.h>
 
@@ -38,7 +39,9 @@ CWndSplit::~CWndSplit() {
 
 bool CWndSplit::Create(HINSTANCE instance, HWND parent, HWND top, HWND bottom, HWND left,
                        HWND right, int leftWidth) {
-    barWidth_ = GetSystemMetrics(SM_CXDLGFRAME);
+    dpi_ = WindowDpi(parent);
+    barWidth_ = SystemMetricForDpi(SM_CXDLGFRAME, dpi_);
+    minPaneWidth_ = ScaleForDpi(kMinPaneWidth, dpi_);
     parentWindow_ = parent;
     topWindow_ = top;
     bottomWindow_ = bottom;
@@ -73,7 +76,7 @@ bool CWndSplit::Create(HINSTANCE instance, HWND parent, HWND top, HWND bottom, H
     RECT inner = InnerRect();
     int available = inner.right - barWidth_;
     int w = leftWidth;
-    if (w < kMinPaneWidth || w > available - kMinPaneWidth) w = available / 2;
+    if (w < minPaneWidth_ || w > available - minPaneWidth_) w = available / 2;
     w = std::max(w, 0);
     leftRect_ = {0, inner.top, w, inner.bottom};
     barRect_ = {w, inner.top, w + barWidth_, inner.bottom};
@@ -102,8 +105,8 @@ void CWndSplit::Layout() {
     RECT inner = InnerRect();
     if (!IsIconic(parentWindow_) && inner.right > 0) {
         int w = leftRect_.right;
-        if (w + barWidth_ > inner.right - kMinPaneWidth) w = inner.right - barWidth_ - kMinPaneWidth;
-        if (w < kMinPaneWidth) w = kMinPaneWidth;
+        if (w + barWidth_ > inner.right - minPaneWidth_) w = inner.right - barWidth_ - minPaneWidth_;
+        if (w < minPaneWidth_) w = minPaneWidth_;
         leftRect_.right = w;
         barRect_.left = w;
         barRect_.right = w + barWidth_;
@@ -119,6 +122,15 @@ void CWndSplit::Layout() {
     Fill(rightPane_, rightChild_);
 }
 
+void CWndSplit::SetDpi(int dpi) {
+    if (dpi <= 0 || dpi == dpi_) return;
+    const int width = MulDiv(GetLeftPaneWidth(), dpi, dpi_);
+    dpi_ = dpi;
+    barWidth_ = SystemMetricForDpi(SM_CXDLGFRAME, dpi);
+    minPaneWidth_ = ScaleForDpi(kMinPaneWidth, dpi);
+    SetSplit(width);
+}
+
 void CWndSplit::SetSplit(int width) {
     leftRect_.right = width;
     barRect_.left = width;
@@ -129,10 +141,10 @@ void CWndSplit::SetSplit(int width) {
 
 void CWndSplit::Drag(int dx) {
     int c = leftRect_.right + dx;
-    if (c < kMinPaneWidth)
-        c = kMinPaneWidth;
-    else if (c + barWidth_ > rightRect_.right - kMinPaneWidth)
-        c = rightRect_.right - barWidth_ - kMinPaneWidth;
+    if (c < minPaneWidth_)
+        c = minPaneWidth_;
+    else if (c + barWidth_ > rightRect_.right - minPaneWidth_)
+        c = rightRect_.right - barWidth_ - minPaneWidth_;
     SetSplit(c);
 }
 

@@ -8,7 +8,8 @@
 
 class CWndSplit {
 public:
-    // Neither pane is ever narrower than this when the bar is dragged.
+    // Neither pane is ever narrower than this (at 96 DPI; GetMinPaneWidth() at the window's)
+    // when the bar is dragged.
     static constexpr int kMinPaneWidth = 50;
 
     CWndSplit() = default;
@@ -34,6 +35,10 @@ public:
     // one wins when the window is too narrow for both).
     void Drag(int dx);
     int GetLeftPaneWidth() const { return leftRect_.right - leftRect_.left; }
+    // The parent moved to a screen of `dpi` dots per inch: the bar, the smallest pane width
+    // and the left pane's width follow the new scale, and the panes are laid out again.
+    void SetDpi(int dpi);
+    int GetMinPaneWidth() const { return minPaneWidth_; }
 
     HWND GetBarWindow() const { return barWindow_; }
     HWND GetLeftPane() const { return leftPane_; }
@@ -57,6 +62,8 @@ private:
     RECT barRect_{};
     int dragStartX_ = 0;
     int barWidth_ = 0;
+    int minPaneWidth_ = kMinPaneWidth;
+    int dpi_ = 96;
     HWND parentWindow_ = nullptr;
     HWND leftChild_ = nullptr;
     HWND rightChild_ = nullptr;

@@ -2,16 +2,19 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "app/Ids.h"
+#include "base/Dpi.h"
 #include "library/Library.h"
 #include "playlists/Playlist.h"
 
 namespace {
 
-// Right edges of the message and time parts, measured from the right of the main window.
+// Right edges of the message and time parts, measured from the right of the main window, and
+// the progress bar's place, at 96 DPI.
 constexpr int kMessageRightGap = 310;
 constexpr int kTimeRightGap = 220;
 constexpr int kProgressWidth = 100;
@@ -30,12 +33,9 @@ CWndStatus::CWndStatus(HINSTANCE instance, HWND parent, CLibrary* library) : lib
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)),
                                     instance, nullptr);
     if (!statusWindow_) return;
-    RECT client{};
-    GetClientRect(statusWindow_, &client);
-    int height = client.bottom - client.top - kProgressMargin;
-    progressWindow_ = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD, 0, 0, kProgressWidth,
-                                      height > 0 ? height : 1, statusWindow_, nullptr, instance,
-                                      nullptr);
+    dpi_ = WindowDpi(parent);
+    progressWindow_ = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD, 0, 0, 0, 0, statusWindow_,
+                                      nullptr, instance, nullptr);
     subclass_.Attach<CWndStatus, &CWndStatus::Proc>(statusWindow_, this);
 }
 
@@ -132,18 +132,42 @@ LRESULT CWndStatus::Proc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
     return subclass_.CallOld(statusWindow_, msg, wp, lp);
 }
 
+// The bar's own font is made for the screen the program started on; on a screen of another
+// scale the bar gets a copy at that scale, so that its texts fit the parts.
+void CWndStatus::SetDpi(int dpi) {
+    if (dpi <= 0 || !statusWindow_) return;
+    dpi_ = dpi;
+    FontHandle font;
+    if (dpi != SystemDpi()) {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof(metrics);
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+            metrics.lfStatusFont.lfHeight = MulDiv(metrics.lfStatusFont.lfHeight, dpi, SystemDpi());
+            font.reset(CreateFontIndirectW(&metrics.lfStatusFont));
+        }
+    }
+    SendMessageW(statusWindow_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    font_ = std::move(font);
+}
+
+// The bar first takes its own height (from its font) and the parent's width; the parts and the
+// progress bar are then laid out in it.
 LRESULT CWndStatus::OnSize(WPARAM wp, LPARAM lp) {
+    LRESULT result = subclass_.CallOld(statusWindow_, WM_SIZE, wp, lp);
     int width = LOWORD(lp);
-    int parts[3] = {width - kMessageRightGap, width - kTimeRightGap, -1};
+    int parts[3] = {width - ScaleForDpi(kMessageRightGap, dpi_), width - ScaleForDpi(kTimeRightGap, dpi_), -1};
     SendMessageW(statusWindow_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
-    RECT bar{};
-    GetWindowRect(progressWindow_, &bar);
-    int barWidth = bar.right - bar.left;
-    SetWindowPos(progressWindow_, nullptr, parts[0] - (barWidth + kProgressMargin), kProgressTop,
-                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(statusWindow_, &client);
+    const int margin = ScaleForDpi(kProgressMargin, dpi_);
+    const int top = ScaleForDpi(kProgressTop, dpi_);
+    const int barWidth = ScaleForDpi(kProgressWidth, dpi_);
+    const int barHeight = std::max(1, static_cast<int>(client.bottom) - margin);
+    SetWindowPos(progressWindow_, nullptr, parts[0] - (barWidth + margin), top, barWidth, barHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     ShowTotals();
     RedrawWindow(statusWindow_, nullptr, nullptr, RDW_INVALIDATE);
-    return subclass_.CallOld(statusWindow_, WM_SIZE, wp, lp);
+    return result;
 }
 
 LRESULT CWndStatus::OnStatusText(WPARAM wp, LPARAM lp) {

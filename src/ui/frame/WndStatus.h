@@ -4,6 +4,7 @@
 // message and the progress; both only post messages to the status bar, so that every control
 // is touched on the window thread alone.
 
+#include "base/Handle.h"
 #include "base/Subclass.h"
 
 #include <windows.h>
@@ -25,6 +26,9 @@ public:
     CWndStatus& operator=(const CWndStatus&) = delete;
 
     HWND GetWindow() const { return statusWindow_; }
+    // Lays the parts out for a screen of `dpi` dots per inch from the next WM_SIZE on (the
+    // constructor takes its parent's).
+    void SetDpi(int dpi);
 
     // Any thread: shows `text` (or nothing, for null) in the message part.
     void SetStatusText(const wchar_t* text);
@@ -65,5 +69,7 @@ private:
     unsigned shownDuration_ = 0;
     float totalDuration_ = 0.0f;
     int songCount_ = 0;
+    int dpi_ = 96;
+    FontHandle font_;  // null: the bar's own font
     int64_t totalSize_ = 0;
 };

@@ -8,8 +8,12 @@
 
 #include <windows.h>
 
+#include <array>
+
 class CWndToolbar {
 public:
+    static constexpr size_t kButtonCount = 5;
+
     CWndToolbar() = default;
     virtual ~CWndToolbar();
     CWndToolbar(const CWndToolbar&) = delete;
@@ -27,6 +31,12 @@ public:
     void SetPlayImage(int image);
     int GetPlayImage() const { return playImage_; }
 
+    // Draws the images and sizes the buttons for a screen of `dpi` dots per inch (Create does
+    // so for its parent's screen); the toolbar is then exactly as wide as its buttons.
+    void SetDpi(int dpi);
+    // The side of the button images in pixels.
+    int GetImageSide() const { return imageSide_; }
+
     // The button images, one per symbol of ToolbarImages.h (SYMBOL_PLAY, ...).
     HIMAGELIST GetImages() const { return normalImages_.get(); }
 
@@ -36,9 +46,15 @@ public:
 private:
     LRESULT Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT OnNotify(WPARAM wp, LPARAM lp);
+    void SetImages(int dpi);
+    // The buttons, each in the given TBSTATE_ state, the Play button with the image shown now.
+    void AddButtons(const std::array<BYTE, kButtonCount>& states);
+    void FitWidth();
 
     CSubclass subclass_;
     int playImage_ = 0;
+    int imageSide_ = 0;
+    SIZE buttonMargin_{};
     HWND toolbarWindow_ = nullptr;
     ImageListHandle disabledImages_;
     ImageListHandle normalImages_;

@@ -1,6 +1,7 @@
 #include "ui/frame/WndTrackbar.h"
 
 #include "app/Ids.h"
+#include "base/Dpi.h"
 #include "base/Handle.h"
 
 #include <cstdio>
@@ -12,6 +13,7 @@ constexpr const wchar_t* kPositionName = L"Position";
 constexpr const wchar_t* kVolumeName = L"Volume";
 constexpr const wchar_t* kPanName = L"Pan separation";
 
+// At 96 DPI.
 constexpr int kWidth = 127;
 constexpr int kHeight = 26;
 // A right click puts volume and pan separation in the middle, not at their defaults.
@@ -39,8 +41,9 @@ bool CWndTrackbar::Create(HINSTANCE instance, HWND parent, int kind) {
     if (position) style |= WS_DISABLED;
     // The window text is not shown; it is the name a screen reader reads.
     const wchar_t* name = position ? kPositionName : kind == TRACKBAR_VOLUME ? kVolumeName : kPanName;
-    trackbarWindow_ = CreateWindowExW(0, TRACKBAR_CLASSW, name, style, 0, 0, kWidth, kHeight,
-                                      parent,
+    const int dpi = WindowDpi(parent);
+    trackbarWindow_ = CreateWindowExW(0, TRACKBAR_CLASSW, name, style, 0, 0, ScaleForDpi(kWidth, dpi),
+                                      ScaleForDpi(kHeight, dpi), parent,
                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TRACKBAR)),
                                       instance, nullptr);
     if (!trackbarWindow_) return false;
@@ -50,6 +53,11 @@ bool CWndTrackbar::Create(HINSTANCE instance, HWND parent, int kind) {
     if (HWND tip = reinterpret_cast<HWND>(SendMessageW(trackbarWindow_, TBM_GETTOOLTIPS, 0, 0)))
         tipSubclass_.Attach<CWndTrackbar, &CWndTrackbar::TipProc>(tip, this);
     return true;
+}
+
+void CWndTrackbar::SetDpi(int dpi) {
+    SetWindowPos(trackbarWindow_, nullptr, 0, 0, ScaleForDpi(kWidth, dpi), ScaleForDpi(kHeight, dpi),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int CWndTrackbar::GetPosition() const {

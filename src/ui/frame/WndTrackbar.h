@@ -26,6 +26,8 @@ public:
     // the control cannot be made.
     bool Create(HINSTANCE instance, HWND parent, int kind);
     HWND GetWindow() const { return trackbarWindow_; }
+    // Sizes the trackbar for a screen of `dpi` dots per inch (Create does so for its parent's).
+    void SetDpi(int dpi);
     int GetKind() const { return kind_; }
 
     int GetPosition() const;

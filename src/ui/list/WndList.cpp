@@ -4,6 +4,7 @@
 #include "ui/list/WndList.h"
 
 #include "app/Ids.h"
+#include "base/Dpi.h"
 #include "base/EscapeAmpersands.h"
 #include "library/Library.h"
 #include "playlists/Playlist.h"
@@ -77,6 +78,7 @@ CWndList::CWndList(HINSTANCE instance, HWND parent, CLibrary* library, CPlaylist
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SONGLIST)),
                                   instance, nullptr);
     if (!listWindow_) return;
+    dpi_ = WindowDpi(parent);
     ListView_SetExtendedListViewStyle(listWindow_, kExtendedStyles);
     SetListFont(std::move(font));
     ApplyColours();
@@ -223,7 +225,7 @@ void CWndList::ToggleColumn(int id) {
         return;
     }
     const int* stored = WidthOf(id);
-    const int width = stored && *stored > 0 ? *stored : kDefaultColumnWidth;
+    const int width = stored && *stored > 0 ? *stored : ScaleForDpi(kDefaultColumnWidth, dpi_);
     if (!InsertColumn(shownColumns_ + 1, id, width)) return;
     ++shownColumns_;
     // Only the new column's cells are formatted; the others keep their texts.
@@ -315,9 +317,13 @@ void CWndList::ApplyColours() {
     InvalidateRect(listWindow_, nullptr, TRUE);
 }
 
+// The chosen font was measured for the screen the program started on; on another screen it is
+// made at the same point size. The rows follow the font's height.
 void CWndList::SetListFont(std::unique_ptr<LOGFONTW> font) {
     if (!font) return;
-    FontHandle handle(CreateFontIndirectW(font.get()));
+    LOGFONTW scaled = *font;
+    scaled.lfHeight = MulDiv(font->lfHeight, dpi_, SystemDpi());
+    FontHandle handle(CreateFontIndirectW(&scaled));
     if (!handle) {
         // The font is forgotten, so the next save drops it from the settings.
         listFont_.reset();
@@ -326,6 +332,12 @@ void CWndList::SetListFont(std::unique_ptr<LOGFONTW> font) {
     listFont_ = std::move(font);
     SendMessageW(listWindow_, WM_SETFONT, reinterpret_cast<WPARAM>(handle.get()), TRUE);
     fontHandle_ = std::move(handle);  // deletes the previous font, which the list no longer uses
+}
+
+void CWndList::SetDpi(int dpi) {
+    if (!listWindow_ || dpi <= 0) return;
+    dpi_ = dpi;
+    if (listFont_) SetListFont(std::make_unique<LOGFONTW>(*listFont_));
 }
 
 // The dialog edits a copy, so that a cancelled dialog leaves the chosen font as it was.

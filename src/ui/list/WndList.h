@@ -77,6 +77,9 @@ public:
     void ApplyColours();
     // Takes `font` as the list's font; a font that cannot be created is dropped.
     void SetListFont(std::unique_ptr<LOGFONTW> font);
+    // Rows and new columns for a screen of `dpi` dots per inch (the constructor takes its
+    // parent's); a chosen font keeps its point size.
+    void SetDpi(int dpi);
     void ChooseListFont();
     void ChooseListColour(UINT command);
     // Gives the chosen font back to its owner (the settings, at shutdown).
@@ -150,6 +153,7 @@ private:
     HWND listWindow_ = nullptr;
     HWND headerWindow_ = nullptr;
     FontHandle fontHandle_;
+    int dpi_ = 96;
     CLibrary* library_ = nullptr;
     COLORREF* textColour_ = nullptr;
     COLORREF* backColour_ = nullptr;

@@ -4,6 +4,7 @@
 #include "ui/tree/WndTree.h"
 
 #include "app/Ids.h"
+#include "base/Dpi.h"
 #include "library/Library.h"
 #include "net/Cache.h"
 #include "playlists/Playlist.h"
@@ -27,6 +28,7 @@ constexpr const wchar_t* kAddToPlaylistText = L"Add to playlist";
 constexpr const wchar_t* kNameRefusedText = L"Playlist not renamed, its file cannot be written: ";
 
 // The node icons, by their resource ordinal in the system's shell32.dll.
+constexpr int kIconSide = 16;  // at 96 DPI
 constexpr int kArtistIcon = 4;
 constexpr int kArtistOpenIcon = 5;
 constexpr int kLibraryIcon = 247;
@@ -76,6 +78,7 @@ CWndTree::CWndTree(HINSTANCE instance, HWND parent, std::wstring dataFolder,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TREE)), instance,
                                nullptr);
     if (!control_) return;
+    dpi_ = WindowDpi(parent);
     if (font) {
         font_ = std::make_unique<LOGFONTW>(*font);
         ApplyFont();
@@ -405,9 +408,19 @@ void CWndTree::RemoveNode(HTREEITEM item) {
 
 // ---- Appearance ----------------------------------------------------------------------------
 
+void CWndTree::SetDpi(int dpi) {
+    if (!control_ || dpi <= 0) return;
+    dpi_ = dpi;
+    BuildImageList();
+    ApplyFont();
+}
+
+// The shell's icons at the tree's scale (16 pixels at 96 DPI), loaded at that size rather than
+// stretched. The list the tree showed goes once the tree holds the new one.
 void CWndTree::BuildImageList() {
-    imageList_.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 0));
-    if (!imageList_) return;
+    const int side = ScaleForDpi(kIconSide, dpi_);
+    ImageListHandle list(ImageList_Create(side, side, ILC_COLOR32 | ILC_MASK, 6, 0));
+    if (!list) return;
     ModuleHandle shell(LoadLibraryW(L"shell32.dll"));
     if (shell) {
         const struct {
@@ -420,29 +433,36 @@ void CWndTree::BuildImageList() {
         };
         for (const auto& icon : kIcons) {
             IconHandle loaded(static_cast<HICON>(LoadImageW(
-                shell.get(), MAKEINTRESOURCEW(icon.ordinal), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+                shell.get(), MAKEINTRESOURCEW(icon.ordinal), IMAGE_ICON, side, side, LR_DEFAULTCOLOR)));
             ICONINFO info{};
             if (!loaded || !GetIconInfo(loaded.get(), &info)) continue;
             BitmapHandle colour(info.hbmColor);
             BitmapHandle mask(info.hbmMask);
-            int index = ImageList_Add(imageList_.get(), colour.get(), mask.get());
+            int index = ImageList_Add(list.get(), colour.get(), mask.get());
             if (index >= 0) *icon.index = index;
         }
     }
-    SendMessageW(control_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(imageList_.get()));
+    SendMessageW(control_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(list.get()));
+    imageList_ = std::move(list);
 }
 
+// The chosen font was measured for the screen the program started on; on another screen it is
+// made at the same point size. Rows are as high as the font plus a margin, and never lower
+// than the icons.
 void CWndTree::ApplyFont() {
     if (!font_) return;
-    HFONT handle = CreateFontIndirectW(font_.get());
+    LOGFONTW scaled = *font_;
+    scaled.lfHeight = MulDiv(font_->lfHeight, dpi_, SystemDpi());
+    HFONT handle = CreateFontIndirectW(&scaled);
     if (!handle) {
         font_.reset();
         return;
     }
     SendMessageW(control_, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
     fontHandle_.reset(handle);
-    int height = 6 - font_->lfHeight;
-    SendMessageW(control_, TVM_SETITEMHEIGHT, height > 15 ? height : 16, 0);
+    const int height = ScaleForDpi(6, dpi_) - scaled.lfHeight;
+    const int lowest = ScaleForDpi(kIconSide, dpi_);
+    SendMessageW(control_, TVM_SETITEMHEIGHT, height >= lowest ? height : lowest, 0);
 }
 
 void CWndTree::ApplyColours() {

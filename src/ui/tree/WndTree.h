@@ -58,6 +58,9 @@ public:
     CWndTree& operator=(const CWndTree&) = delete;
 
     HWND GetControl() const { return control_; }
+    // Icons and rows for a screen of `dpi` dots per inch (the constructor takes its parent's);
+    // a chosen font keeps its point size.
+    void SetDpi(int dpi);
 
     // The build (once per run) and its stop; ready once the whole tree is complete.
     bool StartBuild();
@@ -166,6 +169,7 @@ private:
     CCache* cache_;
     std::unique_ptr<LOGFONTW> font_;
     FontHandle fontHandle_;
+    int dpi_ = 96;
     COLORREF* textColour_;
     COLORREF* backColour_;
     COLORREF* highlightColour_;
