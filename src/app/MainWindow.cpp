@@ -357,6 +357,7 @@ LRESULT CMainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
     if (dpi <= 0) return 0;
     dpi_ = dpi;
     if (!objectsAlive_) return 0;
+    rebar_->SetDpi(dpi);
     toolbar_->SetDpi(dpi);
     positionBar_->SetDpi(dpi);
     volumeBar_->SetDpi(dpi);

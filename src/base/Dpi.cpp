@@ -38,6 +38,21 @@ int SystemDpi() {
     return ScreenDpi();
 }
 
+HFONT CreateSystemFontForDpi(SystemFontKind kind, int dpi) {
+    if (dpi <= 0 || dpi == SystemDpi()) return nullptr;
+    LOGFONTW font{};
+    if (kind == SystemFontKind::IconTitle) {
+        if (!SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0)) return nullptr;
+    } else {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof(metrics);
+        if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
+        font = kind == SystemFontKind::Status ? metrics.lfStatusFont : metrics.lfMessageFont;
+    }
+    font.lfHeight = MulDiv(font.lfHeight, dpi, SystemDpi());
+    return CreateFontIndirectW(&font);
+}
+
 int SystemMetricForDpi(int index, int dpi) {
     using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
     static const auto forDpi = User32Call<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");

@@ -15,3 +15,9 @@ int SystemDpi();
 inline int ScaleForDpi(int pixels, int dpi) { return MulDiv(pixels, dpi, kBaseDpi); }
 // A system metric (SM_CXDLGFRAME, ...) at `dpi`.
 int SystemMetricForDpi(int index, int dpi);
+
+// The system's fonts are made for the screen the program started on. A copy of one made for a
+// screen of `dpi` dots per inch; null where `dpi` is the starting screen's own (the control's
+// own font is right there) or the font cannot be made. The caller owns the font.
+enum class SystemFontKind { Message, Status, IconTitle };
+HFONT CreateSystemFontForDpi(SystemFontKind kind, int dpi);

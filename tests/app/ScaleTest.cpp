@@ -240,6 +240,7 @@ TEST_F(ScaleTest, ADpiChangeLaysTheFrameOutAgain) {
     GetWindowRect(w, &before);
     const int toolbarWidth = static_cast<int>(In(Bands(w)[1], w).right - In(Bands(w)[1], w).left);
     const int treeWidth = CMainWindow::FromHandle(w)->GetSplit()->GetLeftPaneWidth();
+    const LRESULT rows = SendMessageW(Rebar(w), RB_GETROWCOUNT, 0, 0);
 
     RECT suggested{0, 0, MulDiv(before.right - before.left, other, dpi),
                    MulDiv(before.bottom - before.top, other, dpi)};
@@ -251,6 +252,8 @@ TEST_F(ScaleTest, ADpiChangeLaysTheFrameOutAgain) {
     ExpectScaled(w, other);
     ExpectTidyLayout(w);
     ExpectStatusTextsFit(w);
+    // The band labels take the new scale too: the bands keep their rows.
+    EXPECT_EQ(SendMessageW(Rebar(w), RB_GETROWCOUNT, 0, 0), rows);
     EXPECT_NEAR(CMainWindow::FromHandle(w)->GetSplit()->GetLeftPaneWidth(), MulDiv(treeWidth, other, dpi), 1);
     EXPECT_TRUE(th::SaveWindowScreenshot(w, Shot(L"moved", other)));
 

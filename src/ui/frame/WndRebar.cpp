@@ -1,6 +1,7 @@
 #include "ui/frame/WndRebar.h"
 
 #include "app/Ids.h"
+#include "base/Dpi.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>
@@ -70,6 +71,12 @@ void CWndRebar::FitBands() {
         if (bands[i].cxMinChild || bands[i].cyMinChild)
             SendMessageW(rebarWindow_, RB_SETBANDINFOW, i, reinterpret_cast<LPARAM>(&bands[i]));
     }
+}
+
+void CWndRebar::SetDpi(int dpi) {
+    FontHandle font(CreateSystemFontForDpi(SystemFontKind::Message, dpi));
+    SendMessageW(rebarWindow_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    font_ = std::move(font);
 }
 
 LRESULT CWndRebar::Proc(HWND, UINT msg, WPARAM wp, LPARAM lp) {

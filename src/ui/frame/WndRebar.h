@@ -3,6 +3,7 @@
 // the pan separation and volume trackbars in bands, and hands its children's commands and
 // scroll messages on to the main window.
 
+#include "base/Handle.h"
 #include "base/Subclass.h"
 
 #include <windows.h>
@@ -23,6 +24,10 @@ public:
     // Every band takes its child's present size, after the children were sized for a screen
     // of another scale.
     void FitBands();
+    // The band labels in a font for a screen of `dpi` dots per inch. The rebar lays its bands
+    // out again, stretching the children: they are sized for the new scale after this, and
+    // FitBands comes last.
+    void SetDpi(int dpi);
 
 private:
     LRESULT Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -32,4 +37,5 @@ private:
 
     CSubclass subclass_;
     HWND rebarWindow_ = nullptr;
+    FontHandle font_;  // null: the rebar's own font
 };

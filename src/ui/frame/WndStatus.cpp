@@ -137,15 +137,7 @@ LRESULT CWndStatus::Proc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
 void CWndStatus::SetDpi(int dpi) {
     if (dpi <= 0 || !statusWindow_) return;
     dpi_ = dpi;
-    FontHandle font;
-    if (dpi != SystemDpi()) {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof(metrics);
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-            metrics.lfStatusFont.lfHeight = MulDiv(metrics.lfStatusFont.lfHeight, dpi, SystemDpi());
-            font.reset(CreateFontIndirectW(&metrics.lfStatusFont));
-        }
-    }
+    FontHandle font(CreateSystemFontForDpi(SystemFontKind::Status, dpi));
     SendMessageW(statusWindow_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     font_ = std::move(font);
 }

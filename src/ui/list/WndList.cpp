@@ -337,7 +337,14 @@ void CWndList::SetListFont(std::unique_ptr<LOGFONTW> font) {
 void CWndList::SetDpi(int dpi) {
     if (!listWindow_ || dpi <= 0) return;
     dpi_ = dpi;
-    if (listFont_) SetListFont(std::make_unique<LOGFONTW>(*listFont_));
+    if (listFont_) {
+        SetListFont(std::make_unique<LOGFONTW>(*listFont_));
+        return;
+    }
+    // Without a chosen font the list shows the system's, made for this screen.
+    FontHandle font(CreateSystemFontForDpi(SystemFontKind::IconTitle, dpi));
+    SendMessageW(listWindow_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    fontHandle_ = std::move(font);
 }
 
 // The dialog edits a copy, so that a cancelled dialog leaves the chosen font as it was.

@@ -412,7 +412,15 @@ void CWndTree::SetDpi(int dpi) {
     if (!control_ || dpi <= 0) return;
     dpi_ = dpi;
     BuildImageList();
-    ApplyFont();
+    if (font_) {
+        ApplyFont();
+        return;
+    }
+    // Without a chosen font the tree shows the system's, made for this screen.
+    FontHandle font(CreateSystemFontForDpi(SystemFontKind::IconTitle, dpi));
+    SendMessageW(control_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    fontHandle_ = std::move(font);
+    SendMessageW(control_, TVM_SETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
 }
 
 // The shell's icons at the tree's scale (16 pixels at 96 DPI), loaded at that size rather than
