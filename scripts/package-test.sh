@@ -48,6 +48,7 @@ wine reg delete 'HKCU\Software\tunehaven' /f >/dev/null 2>&1
 export WINEPREFIX=$fresh
 rm -rf "$fresh"
 wineboot -i >/dev/null 2>&1 || fail "cannot create the fresh prefix"
+wineserver -w  # the prefix's first start has settled (profile folders, shell) before the installer
 wineserver -p >/dev/null 2>&1
 folder() { winepath -u "$(wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
 appdata=$(folder APPDATA)
@@ -57,6 +58,8 @@ shortcut="$appdata/Microsoft/Windows/Start Menu/Programs/tunehaven.lnk"
 entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\tunehaven'
 wine "$setup" /S >/dev/null 2>&1 || fail "the silent installation failed"
 [ -f "$installed/tunehaven.exe" ] && [ -f "$installed/uninstall.exe" ] || fail "no program in $installed"
+# Wine's shell writes the shortcut file itself; on a busy machine give it a moment.
+for _ in $(seq 50); do [ -f "$shortcut" ] && break; sleep 0.2; done
 [ -f "$shortcut" ] || fail "no Start menu shortcut"
 for value in "DisplayName:tunehaven" "DisplayVersion:$version" "Publisher:tunehaven developers" \
              "DisplayIcon:tunehaven.exe" "UninstallString:uninstall.exe" "EstimatedSize:0x"; do
