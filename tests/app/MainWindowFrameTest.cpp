@@ -16,7 +16,11 @@
 
 #include <vector>
 
+#include "FrameInspect.h"
+
 namespace {
+
+using namespace frametest;
 
 // The main window's frame as a user sees it: the rebar's bands, the panes and the status bar.
 class MainWindowFrameTest : public ::testing::Test {
@@ -24,27 +28,6 @@ protected:
     void SetUp() override { th::StartWithEmptySettings(); }
     void TearDown() override { th::StartWithEmptySettings(); }
 
-    static HWND Rebar(HWND main) { return GetDlgItem(main, IDC_REBAR); }
-    // The children of the rebar's bands, left to right: position, toolbar, pan, volume, find.
-    static std::vector<HWND> Bands(HWND main) {
-        std::vector<HWND> children;
-        HWND rebar = Rebar(main);
-        int count = static_cast<int>(SendMessageW(rebar, RB_GETBANDCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            REBARBANDINFOW band{};
-            band.cbSize = sizeof(band);
-            band.fMask = RBBIM_CHILD;
-            SendMessageW(rebar, RB_GETBANDINFOW, i, reinterpret_cast<LPARAM>(&band));
-            children.push_back(band.hwndChild);
-        }
-        return children;
-    }
-    static RECT In(HWND window, HWND parent) {
-        RECT r{};
-        GetWindowRect(window, &r);
-        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    }
     static void Scroll(HWND main, HWND trackbar, WORD code) {
         SendMessageW(Rebar(main), WM_HSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(trackbar));
     }

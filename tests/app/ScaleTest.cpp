@@ -20,7 +20,11 @@
 // process starts, TH_TEST_DPI saying which), and a DPI change message moves the window between
 // scales within one run.
 
+#include "FrameInspect.h"
+
 namespace {
+
+using namespace frametest;
 
 // The program declares itself aware of each monitor's scale in its manifest; the test
 // executable has none and says so before any window exists.
@@ -38,26 +42,6 @@ protected:
     void SetUp() override { th::StartWithEmptySettings(); }
     void TearDown() override { th::StartWithEmptySettings(); }
 
-    static HWND Rebar(HWND main) { return GetDlgItem(main, IDC_REBAR); }
-    static std::vector<HWND> Bands(HWND main) {
-        std::vector<HWND> children;
-        HWND rebar = Rebar(main);
-        int count = static_cast<int>(SendMessageW(rebar, RB_GETBANDCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            REBARBANDINFOW band{};
-            band.cbSize = sizeof(band);
-            band.fMask = RBBIM_CHILD;
-            SendMessageW(rebar, RB_GETBANDINFOW, i, reinterpret_cast<LPARAM>(&band));
-            children.push_back(band.hwndChild);
-        }
-        return children;
-    }
-    static RECT In(HWND window, HWND parent) {
-        RECT r{};
-        GetWindowRect(window, &r);
-        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    }
     static bool Overlap(const RECT& a, const RECT& b) {
         RECT both{};
         return IntersectRect(&both, &a, &b) != 0;
