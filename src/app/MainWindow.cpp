@@ -68,8 +68,8 @@ std::wstring IdleTitle() {
     return text;
 }
 
-std::wstring SongTitle(const std::wstring& artist, const std::wstring& title) {
-    return CutTitle((artist + L" - " + title).c_str());
+std::wstring SongTitle(std::wstring_view artist, std::wstring_view title) {
+    return CutTitle((std::wstring(artist) + L" - " + std::wstring(title)).c_str());
 }
 
 void ApplyMinimumSize(UINT edge, RECT* r, int dpi) {
@@ -380,7 +380,7 @@ LRESULT CMainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
 
 void CMainWindow::UpdateTitle() {
     const CSong* song = library_ ? library_->GetSong(nowSongId_) : nullptr;
-    std::wstring title = song ? SongTitle(song->displayArtist, song->displayTitle) : IdleTitle();
+    std::wstring title = song ? SongTitle(song->DisplayArtist(), song->DisplayTitle()) : IdleTitle();
     SetWindowTextW(window_, title.c_str());
 }
 
@@ -527,7 +527,7 @@ void CMainWindow::OnSongArrived(int songId) {
     if (!output_->IsPlaying() && !output_->IsPaused() && output_->IsWaiting()) output_->PlayNext();
     const CSong* song = library_->GetSong(songId);
     if (!song) return;
-    std::wstring path = CCache::SongPath(cacheFolder, song->file);
+    std::wstring path = CCache::SongPath(cacheFolder, song->File());
     if (!path.empty()) cache_->AddFile(path);
 }
 
@@ -1205,8 +1205,8 @@ LRESULT CMainWindow::OnTrayMessage(LPARAM mouseMessage) {
 
 void CMainWindow::UpdateTrayTip(float seconds) {
     const CSong* song = library_ ? library_->GetSong(nowSongId_) : nullptr;
-    tray_.UpdateTrayTip(song ? CTrayIcon::SongTip(seconds, song->PlayLength(), song->displayArtist,
-                                                  song->displayTitle)
+    tray_.UpdateTrayTip(song ? CTrayIcon::SongTip(seconds, song->PlayLength(), song->DisplayArtist(),
+                                                  song->DisplayTitle())
                              : IdleTitle());
 }
 

@@ -42,7 +42,7 @@ constexpr size_t kMaxTitleLength = 127;
 // "tunehaven 0.2": the title and tray text while nothing plays.
 std::wstring IdleTitle();
 // "artist - title", cut to kMaxTitleLength characters.
-std::wstring SongTitle(const std::wstring& artist, const std::wstring& title);
+std::wstring SongTitle(std::wstring_view artist, std::wstring_view title);
 
 // Enlarges a rectangle being dragged at `edge` (a WMSZ_ value) to the minimum size at `dpi`,
 // moving the dragged side(s) only.

@@ -66,13 +66,13 @@ void CTrayIcon::RemoveTrayIcon() {
     shown_ = false;
 }
 
-std::wstring CTrayIcon::SongTip(double seconds, double length, const std::wstring& artist,
-                                const std::wstring& title) {
+std::wstring CTrayIcon::SongTip(double seconds, double length, std::wstring_view artist,
+                                std::wstring_view title) {
     const int position = WholeSeconds(seconds), total = WholeSeconds(length);
     wchar_t times[64];
     swprintf(times, std::size(times), kSongTipFormat, position / 60, position % 60, total / 60,
              total % 60);
-    return CutTip(EscapeAmpersands(times + artist + L"\n" + title, true));
+    return CutTip(EscapeAmpersands(times + std::wstring(artist) + L"\n" + std::wstring(title), true));
 }
 
 std::wstring CTrayIcon::CutTip(std::wstring text) {

@@ -33,8 +33,8 @@ public:
 
     // "[m:ss/m:ss]\nartist\ntitle" for the song at `seconds` of `length`, ampersands escaped
     // for the tooltip and cut to what the tooltip holds.
-    static std::wstring SongTip(double seconds, double length, const std::wstring& artist,
-                                const std::wstring& title);
+    static std::wstring SongTip(double seconds, double length, std::wstring_view artist,
+                               std::wstring_view title);
     // Cuts text to the tooltip's 127 characters without leaving half of a character: neither
     // half of a surrogate pair nor part of an escaped ampersand.
     static std::wstring CutTip(std::wstring text);

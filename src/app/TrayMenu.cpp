@@ -89,7 +89,7 @@ int CTrayMenu::AppendEntries(HMENU menu, const CPlaylist* playlist, const CLibra
         wchar_t number[16];
         swprintf(number, std::size(number), kEntryFormat, i + 1);
         const std::wstring text =
-            EscapeAmpersands(number + song->displayArtist + L" - " + song->displayTitle, false);
+            EscapeAmpersands(number + std::wstring(song->DisplayArtist()) + L" - " + std::wstring(song->DisplayTitle()), false);
         UINT flags = MF_STRING;
         if (i > 0 && i % rows == 0) flags |= MF_MENUBARBREAK;
         if (audibleSerial != 0 && playlist->GetSerialAt(i) == audibleSerial) flags |= MF_CHECKED;

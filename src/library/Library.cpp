@@ -216,7 +216,7 @@ bool CLibrary::OnElementEnd(const wchar_t* name) {
     }
     totalSize_ += static_cast<uint32_t>(current_.size);
     totalDuration_ += current_.PlayLength();
-    songs_.push_back(std::move(current_));
+    songs_.push_back(current_);  // a copy holds its texts in a block of their exact size
     return true;
 }
 

@@ -31,58 +31,89 @@ void CSong::Reset() {
     id = size = channels = instruments = type = flags = 0;
     length = start = end = peak = rms = 0;
     update = 0;
-    title.clear();
-    artist.clear();
-    coop.clear();
-    tool.clear();
-    file.clear();
-    displayTitle.clear();
-    displayArtist.clear();
-    fileName.clear();
+    texts_.clear();
+    for (uint32_t& at : at_) at = 0;
+}
+
+std::wstring_view CSong::Text(int index) const {
+    if (texts_.empty()) return {};
+    const size_t next = index + 1 < kTextCount ? at_[index + 1] : texts_.size();
+    return {texts_.data() + at_[index], next - 1 - at_[index]};
+}
+
+// Lays the texts out afresh with one of them replaced. The record the reader fills is set
+// field by field for every song, so the layout is built in a buffer kept for the thread and
+// swapped in: once warm, no setter allocates.
+void CSong::SetText(int index, std::wstring_view text) {
+    thread_local std::wstring scratch;
+    scratch.clear();
+    uint32_t at[kTextCount];
+    for (int i = 0; i < kTextCount; ++i) {
+        at[i] = static_cast<uint32_t>(scratch.size());
+        scratch += i == index ? text : Text(i);
+        scratch.push_back(L'\0');
+    }
+    texts_.swap(scratch);
+    for (int i = 0; i < kTextCount; ++i) at_[i] = at[i];
 }
 
 void CSong::SetTitle(std::wstring_view text) {
-    title = text;
-    displayTitle = text;
+    SetText(kTitle, text);
 }
 
 void CSong::SetArtist(std::wstring_view text) {
-    artist = text;
-    displayArtist = text;
+    SetText(kArtist, text);
     // A COOP read before the ARTIST is joined after it.
-    if (!coop.empty()) {
-        displayArtist += kJoin;
-        displayArtist += coop;
-    }
+    std::wstring_view coop = Coop();
+    if (coop.empty()) return SetText(kJoined, {});
+    std::wstring joined(text);
+    joined += kJoin;
+    joined += coop;
+    SetText(kJoined, joined);
 }
 
 void CSong::SetCoop(std::wstring_view text) {
-    coop = text;
-    if (!displayArtist.empty()) {
-        displayArtist += kJoin;
-        displayArtist += text;
-    }
+    SetText(kCoop, text);
+    std::wstring_view shown = DisplayArtist();
+    if (shown.empty()) return;
+    std::wstring joined(shown);
+    joined += kJoin;
+    joined += text;
+    SetText(kJoined, joined);
 }
 
 void CSong::SetTool(std::wstring_view text) {
-    tool = text;
+    SetText(kTool, text);
 }
 
 void CSong::SetFile(std::wstring_view text) {
-    file = text;
+    SetText(kFile, text);
     size_t slash = text.rfind(L'\\');
     size_t dot = text.rfind(L'.');
     if (slash == std::wstring_view::npos || dot == std::wstring_view::npos || dot < slash) return;
-    fileName = text.substr(slash + 1, dot - slash - 1);
-    // A title read before or after always wins over the file name.
-    if (displayTitle.empty()) displayTitle = fileName;
+    SetText(kFileName, text.substr(slash + 1, dot - slash - 1));
 }
 
 void CSong::SetType(int code) {
     type = code;
-    if (tool.empty()) {
-        if (const wchar_t* tracker = SongTrackerName(code)) tool = tracker;
-    }
+}
+
+std::wstring_view CSong::Tool() const {
+    std::wstring_view tool = Text(kTool);
+    if (!tool.empty()) return tool;
+    const wchar_t* tracker = SongTrackerName(type);
+    return tracker ? tracker : L"";
+}
+
+// A title read before or after always wins over the file name.
+std::wstring_view CSong::DisplayTitle() const {
+    std::wstring_view title = Title();
+    return title.empty() ? FileName() : title;
+}
+
+std::wstring_view CSong::DisplayArtist() const {
+    std::wstring_view joined = Text(kJoined);
+    return joined.empty() ? Artist() : joined;
 }
 
 float CSong::LeadIn() const {

@@ -1,6 +1,10 @@
 #pragma once
 // One record of the catalogue, plus the texts and values derived from it. Held by value in
 // the library; everybody else refers to a song by its id.
+//
+// A library holds hundreds of thousands of songs, so the texts of a song share one block:
+// each text ends in a null there, and the views the accessors return may be passed on as
+// C strings (data() is null-terminated). They stay valid until the song is changed.
 
 #include <cstdint>
 #include <string>
@@ -17,6 +21,21 @@ public:
     void SetTool(std::wstring_view text);
     void SetFile(std::wstring_view text);
     void SetType(int code);
+
+    std::wstring_view Title() const { return Text(kTitle); }
+    std::wstring_view Artist() const { return Text(kArtist); }
+    // The last co-operating artist read.
+    std::wstring_view Coop() const { return Text(kCoop); }
+    // The TOOL text, else the tracker of the format ("FastTracker"), else "".
+    std::wstring_view Tool() const;
+    // The path below the cache folder ("a\b\song.xm").
+    std::wstring_view File() const { return Text(kFile); }
+    // The file's name without folder and extension; "" when the path has no "\" before a ".".
+    std::wstring_view FileName() const { return Text(kFileName); }
+    // The title, else the file name.
+    std::wstring_view DisplayTitle() const;
+    // The artist joined with the co-operating artists ("X & Y & Z").
+    std::wstring_view DisplayArtist() const;
 
     // Start of playback: leading silence is cut to 0.2 s.
     float LeadIn() const;
@@ -42,14 +61,17 @@ public:
     float peak = 0;
     float rms = 0;
     int64_t update = 0;
-    std::wstring title;
-    std::wstring artist;
-    std::wstring coop;
-    std::wstring tool;
-    std::wstring file;
-    std::wstring displayTitle;
-    std::wstring displayArtist;
-    std::wstring fileName;
+
+private:
+    // The texts in the order they lie in texts_. kJoined is the joined artist, kept only when
+    // it differs from the artist.
+    enum TextIndex { kTitle, kArtist, kCoop, kTool, kFile, kJoined, kFileName, kTextCount };
+
+    std::wstring_view Text(int index) const;
+    void SetText(int index, std::wstring_view text);
+
+    std::wstring texts_;
+    uint32_t at_[kTextCount] = {};  // where each text starts in texts_
 };
 
 // The short name ("MOD") and the tracker name ("ProTracker") of a module format code,

@@ -121,23 +121,23 @@ void CCache::ReleaseLibrary() {
     library_ = nullptr;
 }
 
-bool CCache::IsSafeFile(const std::wstring& file) {
+bool CCache::IsSafeFile(std::wstring_view file) {
     if (file.empty()) return false;
     size_t start = 0;
     for (;;) {
         size_t end = file.find_first_of(L"\\/", start);
-        std::wstring component = file.substr(start, end == std::wstring::npos ? end : end - start);
+        std::wstring component(file.substr(start, end == std::wstring_view::npos ? end : end - start));
         if (component.empty() || IsDotsOnly(component) || IsDeviceName(component)) return false;
         for (wchar_t c : component)
             if (c < 0x20 || wcschr(L":*?\"<>|", c)) return false;
-        if (end == std::wstring::npos) return true;
+        if (end == std::wstring_view::npos) return true;
         start = end + 1;
     }
 }
 
-std::wstring CCache::SongPath(const std::wstring& folder, const std::wstring& file) {
+std::wstring CCache::SongPath(const std::wstring& folder, std::wstring_view file) {
     if (folder.empty() || !IsSafeFile(file)) return {};
-    return folder + file;
+    return folder + std::wstring(file);
 }
 
 DWORD WINAPI CCache::ThreadProc(void* self) {
@@ -210,7 +210,7 @@ void CCache::Track(const std::wstring& path, int64_t time, int64_t size) {
 std::wstring CCache::FileOf(int songId) const {
     const CSong* song = library_ ? library_->GetSong(songId) : nullptr;
     if (!song) return {};
-    return folder_ + song->file;
+    return folder_ + std::wstring(song->File());
 }
 
 void CCache::TakeQueues() {

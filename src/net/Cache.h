@@ -46,9 +46,9 @@ public:
     // True when a FILE value from the catalogue is a plain relative path that stays inside the
     // cache folder: no drive, colon or leading backslash, no "." or ".." component, no
     // wildcard or control character, no device name.
-    static bool IsSafeFile(const std::wstring& file);
+    static bool IsSafeFile(std::wstring_view file);
     // folder + file, or an empty path when the folder is unknown or the file is not safe.
-    static std::wstring SongPath(const std::wstring& folder, const std::wstring& file);
+    static std::wstring SongPath(const std::wstring& folder, std::wstring_view file);
 
 private:
     // Paths compare as the file system compares names: without regard to case.

@@ -371,7 +371,7 @@ void COutput::SetPrevious(int songId, int serial) {
 bool COutput::IsCached(int songId) {
     const CSong* song = library_ ? library_->GetSong(songId) : nullptr;
     if (!song) return false;
-    std::wstring path = CCache::SongPath(folder_, song->file);
+    std::wstring path = CCache::SongPath(folder_, song->File());
     if (path.empty()) return false;
     FileHandle file(OpenedFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
@@ -385,7 +385,7 @@ bool COutput::IsCached(int songId) {
 void COutput::RequestSong(int songId) {
     const CSong* song = library_ ? library_->GetSong(songId) : nullptr;
     if (!song || !net_) return;
-    std::wstring path = CCache::SongPath(folder_, song->file);
+    std::wstring path = CCache::SongPath(folder_, song->File());
     if (!path.empty()) net_->DownloadSong(songId, path);
 }
 
@@ -464,7 +464,7 @@ int64_t COutput::SeekAhead(float seconds) {
 }
 
 void COutput::ReportUnplayable(const CSong& song) {
-    Report((kUnplayableText + song.displayArtist + L" - " + song.displayTitle).c_str());
+    Report((kUnplayableText + std::wstring(song.DisplayArtist()) + L" - " + std::wstring(song.DisplayTitle())).c_str());
 }
 
 void COutput::Report(const wchar_t* text) {
@@ -485,7 +485,7 @@ COutput::Load COutput::LoadNext(float seconds) {
     }
     const CSong* song = library_ ? library_->GetSong(want.songId) : nullptr;
     if (!song) return Load::NoSong;
-    std::wstring path = CCache::SongPath(folder_, song->file);
+    std::wstring path = CCache::SongPath(folder_, song->File());
     if (path.empty()) {
         ReportUnplayable(*song);
         return Load::Unplayable;
@@ -641,7 +641,7 @@ void COutput::Prepare() {
     if (stale.music) BASS_MusicFree(stale.music);
     const CSong* song = library_ ? library_->GetSong(want.songId) : nullptr;
     if (!song) return;
-    std::wstring path = CCache::SongPath(folder_, song->file);
+    std::wstring path = CCache::SongPath(folder_, song->File());
     if (path.empty() || !IsCached(want.songId)) return;
     Prepared ready;
     ready.songId = want.songId;

@@ -144,16 +144,16 @@ bool CLibrarySearch::Matches(const CSong& song, const std::vector<std::wstring>&
     // The texts are folded one after the other, separated by a line break, which no word
     // holds, so that no word is found across two of them. Without a main artist the
     // co-operating artist is not part of the display artist and is taken on its own.
-    const std::wstring& artist = song.displayArtist.empty() ? song.coop : song.displayArtist;
-    size_t room = 2 * (artist.size() + song.title.size() + song.fileName.size()) + 2;
+    std::wstring_view artist = song.DisplayArtist().empty() ? song.Coop() : song.DisplayArtist();
+    size_t room = 2 * (artist.size() + song.Title().size() + song.FileName().size()) + 2;
     if (folded_.size() < room) folded_.resize(room);
     const CFoldTable& table = FoldTable();
     wchar_t* begin = folded_.data();
     wchar_t* out = FoldInto(table, artist, begin);
     *out++ = L'\n';
-    out = FoldInto(table, song.title, out);
+    out = FoldInto(table, song.Title(), out);
     *out++ = L'\n';
-    out = FoldInto(table, song.fileName, out);
+    out = FoldInto(table, song.FileName(), out);
     std::wstring_view texts(begin, out - begin);
     for (const std::wstring& word : words) {
         if (texts.find(word) == std::wstring_view::npos) return false;

@@ -19,7 +19,7 @@ const CLibrary* sortLibrary = nullptr;
 
 // Texts compare by their UTF-16 codes with only the ASCII letters folded, so the order is
 // the same on every system whatever its locale; a prefix is the smaller.
-int CompareText(const std::wstring& a, const std::wstring& b) {
+int CompareText(std::wstring_view a, std::wstring_view b) {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
         wchar_t x = a[i], y = b[i];
@@ -45,14 +45,14 @@ int CompareReal(float a, float b) {
 
 int CompareSongs(const CSong& a, const CSong& b, int column) {
     switch (column) {
-    case CPlaylist::kFileName: return CompareText(a.fileName, b.fileName);
-    case CPlaylist::kArtistColumn: return CompareText(a.displayArtist, b.displayArtist);
-    case CPlaylist::kTitle: return CompareText(a.displayTitle, b.displayTitle);
+    case CPlaylist::kFileName: return CompareText(a.FileName(), b.FileName());
+    case CPlaylist::kArtistColumn: return CompareText(a.DisplayArtist(), b.DisplayArtist());
+    case CPlaylist::kTitle: return CompareText(a.DisplayTitle(), b.DisplayTitle());
     case CPlaylist::kSize: return CompareUnsigned(a.size, b.size);
     case CPlaylist::kChannels: return CompareUnsigned(a.channels, b.channels);
     case CPlaylist::kInstruments: return CompareUnsigned(a.instruments, b.instruments);
     case CPlaylist::kType: return CompareUnsigned(a.type, b.type);
-    case CPlaylist::kVersion: return CompareText(a.tool, b.tool);
+    case CPlaylist::kVersion: return CompareText(a.Tool(), b.Tool());
     case CPlaylist::kDuration: return CompareReal(a.PlayLength(), b.PlayLength());
     case CPlaylist::kPeak: return CompareReal(a.peak, b.peak);
     case CPlaylist::kRms: return CompareReal(a.rms, b.rms);

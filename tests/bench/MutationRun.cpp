@@ -74,7 +74,7 @@ std::wstring Fingerprint(CLibrary& library) {
         wchar_t numbers[160];
         swprintf(numbers, 160, L"%d,%d,%d,%d,%d,%d,%g,%g,%g,%g,%g;", s->id, s->size, s->channels,
                  s->instruments, s->type, s->flags, s->length, s->start, s->end, s->peak, s->rms);
-        f += s->displayArtist + L"/" + s->displayTitle + L"/" + s->file + L"/" + numbers;
+        f += std::wstring(s->DisplayArtist()) + L"/" + std::wstring(s->DisplayTitle()) + L"/" + std::wstring(s->File()) + L"/" + numbers;
     }
     return f;
 }
@@ -100,7 +100,7 @@ bool SoundSongs(CLibrary& library, std::string* why) {
         // infinite or not a number; the readers of the figures guard against those.
         if (!std::isfinite(s->PlayLength())) ++g_nonFinite;
         (void)s->TypeName();
-        (void)s->displayTitle.size();
+        (void)s->DisplayTitle().size();
     }
     if (library.GetSong(0) || library.GetSong(library.GetCount() + 1) || library.GetSong(-1)) {
         *why = "lookup outside the catalogue answered";

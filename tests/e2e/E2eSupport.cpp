@@ -207,7 +207,7 @@ int E2eTest::SongOfRow(int row) const {
 int E2eTest::RowOf(const std::wstring& title) const {
     for (int row = 0; row < list->RowCount(); ++row) {
         const CSong* song = hub->GetLibrary()->GetSong(SongOfRow(row));
-        if (song && song->displayTitle == title) return row;
+        if (song && song->DisplayTitle() == title) return row;
     }
     return -1;
 }

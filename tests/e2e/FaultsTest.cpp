@@ -192,7 +192,7 @@ TEST_F(Faults, DamagedCatalogueIsReplacedFromTheServerAndTheFavouritesStay) {
     DoubleClickRow(1);
     const CSong* song = hub->GetLibrary()->GetSong(2);
     ASSERT_NE(song, nullptr);
-    EXPECT_TRUE(TitleBecomes(song->displayArtist + L" - " + song->displayTitle)) << status.Joined();
+    EXPECT_TRUE(TitleBecomes(std::wstring(song->DisplayArtist()) + L" - " + std::wstring(song->DisplayTitle()))) << status.Joined();
 }
 
 // A playlist file of random bytes and one cut off half-way beside a good one and the

@@ -127,7 +127,7 @@ TEST_F(SongRoad, SongsPlayThroughInOrderAndRandomPlayPicksSongsNotPlayedYet) {
     Select(Artist(L"Trio"));
     ASSERT_EQ(list->RowCount(), 3);
     std::vector<std::wstring> order;
-    for (int row = 0; row < 3; ++row) order.push_back(L"Trio - " + hub->GetLibrary()->GetSong(SongOfRow(row))->displayTitle);
+    for (int row = 0; row < 3; ++row) order.push_back(L"Trio - " + std::wstring(hub->GetLibrary()->GetSong(SongOfRow(row))->DisplayTitle()));
 
     // Ordered play: each song follows the one before by itself, and the last one ends it.
     DoubleClickRow(0);

@@ -61,10 +61,10 @@ TEST(Library, ReadsRecordsHeaderAndTotals) {
     const CSong* one = library.GetSong(1);
     ASSERT_NE(nullptr, one);
     EXPECT_EQ(1, one->id);
-    EXPECT_EQ(L"Fish & Chips", one->displayTitle);
-    EXPECT_EQ(L"Ann & Bob", one->displayArtist);
-    EXPECT_EQ(L"OpenMPT", one->tool);
-    EXPECT_EQ(L"one", one->fileName);
+    EXPECT_EQ(L"Fish & Chips", one->DisplayTitle());
+    EXPECT_EQ(L"Ann & Bob", one->DisplayArtist());
+    EXPECT_EQ(L"OpenMPT", one->Tool());
+    EXPECT_EQ(L"one", one->FileName());
     EXPECT_EQ(1700000000999LL, one->update);
     EXPECT_EQ(5, one->flags);
     EXPECT_TRUE(one->IsHidden());
@@ -77,15 +77,15 @@ TEST(Library, ReadsRecordsHeaderAndTotals) {
 
     const CSong* two = library.GetSong(2);
     ASSERT_NE(nullptr, two);
-    EXPECT_EQ(L"ProTracker", two->tool);
-    EXPECT_EQ(L"two", two->displayTitle);
+    EXPECT_EQ(L"ProTracker", two->Tool());
+    EXPECT_EQ(L"two", two->DisplayTitle());
     EXPECT_TRUE(two->EndsInSound());
 
     const CSong* three = library.GetSong(3);
     ASSERT_NE(nullptr, three);
     EXPECT_EQ(0, three->size);
     EXPECT_EQ(INT_MAX, three->channels);
-    EXPECT_EQ(L"three", three->displayTitle);  // an empty TITLE leaves the file name
+    EXPECT_EQ(L"three", three->DisplayTitle());  // an empty TITLE leaves the file name
 
     EXPECT_EQ(nullptr, library.GetSong(0));
     EXPECT_EQ(nullptr, library.GetSong(4));

@@ -5,50 +5,50 @@
 TEST(Song, TitleWinsOverFileNameInEitherOrder) {
     CSong song;
     song.SetFile(L"A\\song.mod");
-    EXPECT_EQ(L"song", song.fileName);
-    EXPECT_EQ(L"song", song.displayTitle);
+    EXPECT_EQ(L"song", song.FileName());
+    EXPECT_EQ(L"song", song.DisplayTitle());
     song.SetTitle(L"Real title");
-    EXPECT_EQ(L"Real title", song.displayTitle);
+    EXPECT_EQ(L"Real title", song.DisplayTitle());
 
     CSong other;
     other.SetTitle(L"Real title");
     other.SetFile(L"A\\song.mod");
-    EXPECT_EQ(L"Real title", other.displayTitle);
-    EXPECT_EQ(L"song", other.fileName);
+    EXPECT_EQ(L"Real title", other.DisplayTitle());
+    EXPECT_EQ(L"song", other.FileName());
 }
 
 TEST(Song, FileNameIsBetweenLastBackslashAndLastDot) {
     CSong song;
     song.SetFile(L"dir\\sub\\name.with.dots.xm");
-    EXPECT_EQ(L"name.with.dots", song.fileName);
-    EXPECT_EQ(L"dir\\sub\\name.with.dots.xm", song.file);
+    EXPECT_EQ(L"name.with.dots", song.FileName());
+    EXPECT_EQ(L"dir\\sub\\name.with.dots.xm", song.File());
 
     for (const wchar_t* text : {L"song.mod", L"dir\\song", L"dir.x\\song"}) {
         CSong plain;
         plain.SetFile(text);
-        EXPECT_EQ(L"", plain.fileName) << text;
-        EXPECT_EQ(L"", plain.displayTitle) << text;
-        EXPECT_EQ(text, plain.file);
+        EXPECT_EQ(L"", plain.FileName()) << text;
+        EXPECT_EQ(L"", plain.DisplayTitle()) << text;
+        EXPECT_EQ(text, plain.File());
     }
 }
 
 TEST(Song, ToolWinsOverTrackerNameInEitherOrder) {
     CSong song;
     song.SetType(3);
-    EXPECT_EQ(L"FastTracker", song.tool);
+    EXPECT_EQ(L"FastTracker", song.Tool());
     song.SetTool(L"FT 2.08");
-    EXPECT_EQ(L"FT 2.08", song.tool);
+    EXPECT_EQ(L"FT 2.08", song.Tool());
 
     CSong other;
     other.SetTool(L"FT 2.08");
     other.SetType(3);
-    EXPECT_EQ(L"FT 2.08", other.tool);
+    EXPECT_EQ(L"FT 2.08", other.Tool());
     EXPECT_STREQ(L"XM", other.TypeName());
 
     for (int code : {0, 6, -1}) {
         CSong unknown;
         unknown.SetType(code);
-        EXPECT_EQ(L"", unknown.tool);
+        EXPECT_EQ(L"", unknown.Tool());
         EXPECT_STREQ(L"", unknown.TypeName());
     }
     const wchar_t* names[] = {L"MOD", L"MTM", L"XM", L"S3M", L"IT"};
@@ -60,15 +60,15 @@ TEST(Song, CoopsJoinTheArtistInOrderRead) {
     song.SetArtist(L"X");
     song.SetCoop(L"Y");
     song.SetCoop(L"Z");
-    EXPECT_EQ(L"X & Y & Z", song.displayArtist);
-    EXPECT_EQ(L"Z", song.coop);
-    EXPECT_EQ(L"X", song.artist);
+    EXPECT_EQ(L"X & Y & Z", song.DisplayArtist());
+    EXPECT_EQ(L"Z", song.Coop());
+    EXPECT_EQ(L"X", song.Artist());
 
     CSong early;
     early.SetCoop(L"Y");
-    EXPECT_EQ(L"", early.displayArtist);
+    EXPECT_EQ(L"", early.DisplayArtist());
     early.SetArtist(L"X");
-    EXPECT_EQ(L"X & Y", early.displayArtist);
+    EXPECT_EQ(L"X & Y", early.DisplayArtist());
 }
 
 TEST(Song, PlayLengthCutsSilenceAtBothEnds) {
@@ -101,5 +101,5 @@ TEST(Song, DerivedFlags) {
     song.Reset();
     EXPECT_EQ(0, song.flags);
     EXPECT_EQ(0.0f, song.length);
-    EXPECT_TRUE(song.displayArtist.empty());
+    EXPECT_TRUE(song.DisplayArtist().empty());
 }

@@ -63,7 +63,7 @@ std::string CatalogueBytes(int version, const std::vector<nettest::Song>& songs)
 // The served catalogue, read as the client reads it.
 struct Served {
     Served() : library(nettest::ServedLibrary() + L"Library.xml") { library.Reload(0); }
-    std::wstring File(int id) const { return library.GetSong(id) ? library.GetSong(id)->file : L""; }
+    std::wstring File(int id) const { return library.GetSong(id) ? std::wstring(library.GetSong(id)->File()) : L""; }
     int IdOf(const std::wstring& file) const {
         for (int id = 1; id <= library.GetCount(); ++id)
             if (File(id) == file) return id;

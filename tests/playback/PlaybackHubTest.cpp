@@ -161,7 +161,7 @@ TEST_F(PlaybackHub, MissingSongIsDownloadedAndThenPlays) {
     ASSERT_GE(library->GetCount(), 2);
     int first = 0, second = 0;
     for (int id = 1; id <= library->GetCount(); id++) {
-        const std::wstring& title = library->GetSong(id)->displayTitle;
+        const std::wstring title(library->GetSong(id)->DisplayTitle());
         if (title == L"First") first = id;
         if (title == L"Third") second = id;
     }
@@ -176,7 +176,7 @@ TEST_F(PlaybackHub, MissingSongIsDownloadedAndThenPlays) {
     EXPECT_TRUE(output->IsWaiting());
     EXPECT_FALSE(output->IsPlaying());
     const CSong* song = library->GetSong(first);
-    ASSERT_TRUE(TitleBecomes(song->displayArtist + L" - First"));
+    ASSERT_TRUE(TitleBecomes(std::wstring(song->DisplayArtist()) + L" - First"));
     EXPECT_TRUE(output->IsCached(first));
     EXPECT_TRUE(WaitFor([&] { return output->IsCached(second); }, 30000)) << "the next song is fetched ahead";
 }

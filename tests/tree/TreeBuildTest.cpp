@@ -186,9 +186,9 @@ TEST(TreeBuild, CachePassesDuringTheReloadWaitForTheCatalogue) {
     // Three files of 700 kB against a limit of 1 MB, oldest first: the unprotected ones go,
     // and the song protected during the reload stays.
     std::string bytes(700 * 1024, 'x');
-    std::wstring unprotectedFile = folder + f.library->GetSong(15002)->file;
-    std::wstring protectedFile = folder + f.library->GetSong(15000)->file;
-    std::wstring newestFile = folder + f.library->GetSong(15001)->file;
+    std::wstring unprotectedFile = folder + std::wstring(f.library->GetSong(15002)->File());
+    std::wstring protectedFile = folder + std::wstring(f.library->GetSong(15000)->File());
+    std::wstring newestFile = folder + std::wstring(f.library->GetSong(15001)->File());
     int age = 3;
     for (const std::wstring& path : {unprotectedFile, protectedFile, newestFile}) {
         ASSERT_TRUE(WriteAged(path, bytes, age--));

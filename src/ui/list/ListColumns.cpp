@@ -73,14 +73,14 @@ std::wstring FormatCount(int32_t count) {
 const wchar_t* CellText(const CSong& song, int id, std::wstring& buffer) {
     switch (id) {
     case kHiddenColumn:
-    case 1: return song.fileName.c_str();
-    case 2: return song.displayArtist.c_str();
-    case 3: return song.displayTitle.c_str();
+    case 1: return song.FileName().data();
+    case 2: return song.DisplayArtist().data();
+    case 3: return song.DisplayTitle().data();
     case 4: buffer = FormatSize(song.size); break;
     case 5: buffer = FormatCount(song.channels); break;
     case 6: buffer = FormatCount(song.instruments); break;
     case 7: return SongTypeName(song.type);
-    case 8: return song.tool.c_str();
+    case 8: return song.Tool().data();
     case 9: buffer = FormatDuration(song.PlayLength()); break;
     case 10: buffer = FormatLevel(song.peak); break;
     case 11: buffer = FormatLevel(song.rms); break;

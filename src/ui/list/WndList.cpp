@@ -153,9 +153,9 @@ void CWndList::AppendRow(int serial) {
     item.mask = LVIF_PARAM;
     item.iItem = row;
     item.lParam = serial;
-    if (song && !song->fileName.empty()) {
+    if (song && !song->FileName().empty()) {
         item.mask |= LVIF_TEXT;
-        item.pszText = const_cast<wchar_t*>(song->fileName.c_str());
+        item.pszText = const_cast<wchar_t*>(song->FileName().data());
     }
     const int index = ListView_InsertItem(listWindow_, &item);
     if (index >= 0 && song) SetCells(index, song, 1, static_cast<int>(columnIds_.size()) - 1);

@@ -167,15 +167,16 @@ bool CTreeBuild::AddSong(int id) {
         CPlaylistItem::NextSerial();
         return true;
     }
-    auto [it, made] = artists_.try_emplace(song->artist, song->artist);
+    key_.assign(song->Artist());
+    auto [it, made] = artists_.try_emplace(key_, key_);
     CArtist& artist = it->second;
     if (made) {
         artist.playlist = std::make_unique<CPlaylist>(CPlaylist::kArtist);
         order_.push_back(&artist);
     }
     CPlaylist* target = artist.playlist.get();
-    if (!song->coop.empty()) {
-        std::unique_ptr<CPlaylist>& collaboration = artist.collaborations[song->displayArtist];
+    if (!song->Coop().empty()) {
+        std::unique_ptr<CPlaylist>& collaboration = artist.collaborations[key_.assign(song->DisplayArtist())];
         if (!collaboration) collaboration = std::make_unique<CPlaylist>(CPlaylist::kArtist);
         target = collaboration.get();
     }

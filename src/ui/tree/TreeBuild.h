@@ -114,6 +114,7 @@ private:
     // lookup of each song's artist need not keep one.
     std::unordered_map<std::wstring, CArtist> artists_;
     std::vector<CArtist*> order_;
+    std::wstring key_;  // the text looked up, kept so that a lookup allocates nothing
     HTREEITEM libraryItem_ = nullptr;
     std::vector<HTREEITEM> artistItems_;
     int artistCount_ = 0;

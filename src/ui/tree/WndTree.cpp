@@ -320,18 +320,18 @@ void CWndTree::SelectFavourites() {
 void CWndTree::SelectSongArtist(int songId) {
     const CSong* song = library_ ? library_->GetSong(songId) : nullptr;
     if (!song || !libraryItem_) return;
-    auto find = [this](HTREEITEM parent, const std::wstring& text) {
+    auto find = [this](HTREEITEM parent, std::wstring_view text) {
         HTREEITEM similar = nullptr;
         for (HTREEITEM child = Next(parent, TVGN_CHILD); child; child = Next(child, TVGN_NEXT)) {
             std::wstring name = GetNodeText(child);
             if (name == text) return child;
-            if (!similar && SameText(name, text)) similar = child;
+            if (!similar && SameText(name, std::wstring(text))) similar = child;
         }
         return similar;
     };
-    HTREEITEM node = find(libraryItem_, song->artist);
-    if (node && !song->coop.empty()) {
-        if (HTREEITEM collaboration = find(node, song->displayArtist)) node = collaboration;
+    HTREEITEM node = find(libraryItem_, song->Artist());
+    if (node && !song->Coop().empty()) {
+        if (HTREEITEM collaboration = find(node, song->DisplayArtist())) node = collaboration;
     }
     Select(node);
 }
