@@ -20,7 +20,7 @@ echo "== audio: decode speed and stream CPU"; "$root/scripts/audio-bench.sh" "$w
 echo "== playback engine: song changes, start, CPU, callback at a change, position"; "$root/scripts/wine-run.sh" "$win/bench/bench_PlaybackBench.exe"
 echo "== frame: toolbar images, rebar, layout, position tick"; "$root/scripts/wine-run.sh" "$win/bench/bench_FrameBench.exe"
 echo "== robustness: damaged catalogues and playlist files"; "$root/scripts/wine-run.sh" "$win/bench/bench_MutationRun.exe"
-echo "== start: window to ready tree, demo size and 100,000 songs, memory"; "$root/scripts/wine-run.sh" "$win/bench/bench_StartBench.exe"
+echo "== start: window to ready tree, demo size, 100,000 and 200,000 songs, memory"; "$root/scripts/wine-run.sh" "$win/bench/bench_StartBench.exe"
 echo "== soak: 1,000 song changes through the main window"; "$root/scripts/wine-run.sh" "$win/bench/bench_SoakRun.exe"
 echo "== library server: catalogue build, song.php, slow clients, refused bodies"; "$native/bench_ServerBench" --seconds 3
 echo "== library export: re-exported under load behind nginx"; "$native/bench_ExportBench" --rounds 10

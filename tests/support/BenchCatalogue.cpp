@@ -51,20 +51,18 @@ std::wstring Element(const wchar_t* name, const std::wstring& text) {
     return std::wstring(L"\r\n<") + name + L">" + text + L"</" + name + L">";
 }
 
-}  // namespace
-
-bool WriteBenchCatalogue(const std::wstring& path,
-                         const std::function<std::wstring(int id)>& titleExtra) {
+bool WriteCatalogue(const std::wstring& path, const std::function<std::wstring(int id)>& titleExtra,
+                    int songs, int artists) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     std::wstring text = L"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<LIBRARY>";
     text += Element(L"VERSION", L"1234") + Element(L"DATE", L"1765000000") +
-            Element(L"COUNT", std::to_wstring(kBenchSongs));
+            Element(L"COUNT", std::to_wstring(songs));
     Random r;
     const wchar_t* extensions[] = {L"mod", L"mtm", L"xm", L"s3m", L"it"};
     bool ok = true;
-    for (int id = 1; id <= kBenchSongs && ok; ++id) {
-        int artist = static_cast<int>(r.Below(kBenchArtists));
+    for (int id = 1; id <= songs && ok; ++id) {
+        int artist = static_cast<int>(r.Below(artists));
         int type = 1 + static_cast<int>(r.Below(5));
         float length = 30.0f + static_cast<float>(r.Below(400000)) / 1000.0f;
         std::wstring title = Title(r);
@@ -74,7 +72,7 @@ bool WriteBenchCatalogue(const std::wstring& path,
         text += Element(L"ARTIST", ArtistName(artist));
         if (r.Below(10) == 0) {
             for (int coops = 1 + r.Below(2); coops > 0; --coops)
-                text += Element(L"COOP", ArtistName(static_cast<int>(r.Below(kBenchArtists))));
+                text += Element(L"COOP", ArtistName(static_cast<int>(r.Below(artists))));
         }
         if (r.Below(4) == 0) text += Element(L"TOOL", L"OpenMPT 1." + std::to_wstring(r.Below(30)));
         std::wstring fileName = title.substr(0, std::min<size_t>(title.size(), 12));
@@ -93,8 +91,8 @@ bool WriteBenchCatalogue(const std::wstring& path,
         text += Element(L"PEAK", std::to_wstring(r.Below(1000) / 1000.0f));
         text += Element(L"RMS", std::to_wstring(r.Below(1000) / 4000.0f));
         text += L"\r\n</SONG>";
-        if (text.size() > (1u << 20) || id == kBenchSongs) {
-            if (id == kBenchSongs) text += L"\r\n</LIBRARY>";
+        if (text.size() > (1u << 20) || id == songs) {
+            if (id == songs) text += L"\r\n</LIBRARY>";
             DWORD written = 0;
             DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
             ok = WriteFile(file, text.data(), bytes, &written, nullptr) && written == bytes;
@@ -103,6 +101,17 @@ bool WriteBenchCatalogue(const std::wstring& path,
     }
     CloseHandle(file);
     return ok;
+}
+
+}  // namespace
+
+bool WriteBenchCatalogue(const std::wstring& path,
+                         const std::function<std::wstring(int id)>& titleExtra) {
+    return WriteCatalogue(path, titleExtra, kBenchSongs, kBenchArtists);
+}
+
+bool WriteBenchCatalogue(const std::wstring& path, int songs, int artists) {
+    return WriteCatalogue(path, nullptr, songs, artists);
 }
 
 }  // namespace th

@@ -15,5 +15,7 @@ constexpr int kBenchArtists = 20000;
 // escaped for XML) appended to the title of the song with that id.
 bool WriteBenchCatalogue(const std::wstring& path,
                          const std::function<std::wstring(int id)>& titleExtra = nullptr);
+// The same kind of catalogue with another number of songs and artists.
+bool WriteBenchCatalogue(const std::wstring& path, int songs, int artists);
 
 }  // namespace th
