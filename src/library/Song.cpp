@@ -41,10 +41,28 @@ std::wstring_view CSong::Text(int index) const {
     return {texts_.data() + at_[index], next - 1 - at_[index]};
 }
 
-// Lays the texts out afresh with one of them replaced. The record the reader fills is set
-// field by field for every song, so the layout is built in a buffer kept for the thread and
-// swapped in: once warm, no setter allocates.
+// The record the reader fills is set field by field for every song, mostly in the order the
+// texts lie in: a text none of whose followers is set yet is written in place. Otherwise the
+// layout is built afresh in a buffer kept for the thread and swapped in. Either way, once warm,
+// no setter allocates.
 void CSong::SetText(int index, std::wstring_view text) {
+    if (texts_.empty()) {
+        texts_.assign(kTextCount, L'\0');
+        for (int i = 0; i < kTextCount; ++i) at_[i] = static_cast<uint32_t>(i);
+    }
+    const wchar_t* buffer = texts_.data();
+    const bool inside = text.data() >= buffer && text.data() < buffer + texts_.size();
+    const bool followersEmpty = texts_.size() - at_[index] - Text(index).size() == size_t(kTextCount - index);
+    if (followersEmpty && !inside) {
+        texts_.resize(at_[index]);
+        texts_ += text;
+        texts_.push_back(L'\0');
+        for (int i = index + 1; i < kTextCount; ++i) {
+            at_[i] = static_cast<uint32_t>(texts_.size());
+            texts_.push_back(L'\0');
+        }
+        return;
+    }
     thread_local std::wstring scratch;
     scratch.clear();
     uint32_t at[kTextCount];

@@ -63,9 +63,9 @@ public:
     int64_t update = 0;
 
 private:
-    // The texts in the order they lie in texts_. kJoined is the joined artist, kept only when
-    // it differs from the artist.
-    enum TextIndex { kTitle, kArtist, kCoop, kTool, kFile, kJoined, kFileName, kTextCount };
+    // The texts in the order they lie in texts_, which is the order a catalogue record gives
+    // them in. kJoined is the joined artist, kept only when it differs from the artist.
+    enum TextIndex { kTitle, kArtist, kCoop, kJoined, kTool, kFile, kFileName, kTextCount };
 
     std::wstring_view Text(int index) const;
     void SetText(int index, std::wstring_view text);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 TEST(Song, TitleWinsOverFileNameInEitherOrder) {
     CSong song;
     song.SetFile(L"A\\song.mod");
@@ -102,4 +104,28 @@ TEST(Song, DerivedFlags) {
     EXPECT_EQ(0, song.flags);
     EXPECT_EQ(0.0f, song.length);
     EXPECT_TRUE(song.DisplayArtist().empty());
+}
+
+// The texts share one block: setting one in any order, or again, leaves the others as they were.
+TEST(Song, EveryTextKeepsItsValueWhateverTheOrderOfTheSetters) {
+    using Setter = void (CSong::*)(std::wstring_view);
+    const std::pair<Setter, const wchar_t*> fields[] = {
+        {&CSong::SetTitle, L"Title"}, {&CSong::SetArtist, L"Artist"}, {&CSong::SetCoop, L"Guest"},
+        {&CSong::SetTool, L"OpenMPT"}, {&CSong::SetFile, L"a\\b\\name.it"}};
+    for (int order : {0, 1, 2}) {
+        CSong song;
+        for (int k = 0; k < 5; ++k) {
+            const int i = order == 0 ? k : order == 1 ? 4 - k : (k * 2) % 5;
+            (song.*fields[i].first)(fields[i].second);
+        }
+        song.SetTitle(L"A longer title than before");  // again, with followers set
+        EXPECT_EQ(L"A longer title than before", song.DisplayTitle()) << order;
+        EXPECT_EQ(L"Artist", song.Artist()) << order;
+        EXPECT_EQ(L"Guest", song.Coop()) << order;
+        EXPECT_EQ(L"OpenMPT", song.Tool()) << order;
+        EXPECT_EQ(L"a\\b\\name.it", song.File()) << order;
+        EXPECT_EQ(L"name", song.FileName()) << order;
+        EXPECT_STREQ(L"name", song.FileName().data()) << order;
+        EXPECT_EQ(L"Artist & Guest", song.DisplayArtist()) << order;
+    }
 }
