@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 #include "app/Ids.h"
 #include "library/Library.h"
@@ -21,7 +22,9 @@ namespace {
 
 constexpr int kAttempts = 5;
 constexpr DWORD kCancelWaitMs = 5000;
-constexpr DWORD kBlockSize = 4096;
+// Bodies are read as they arrive, up to this much at a time, and unpacked in blocks of the
+// same size: a song of several megabytes takes a few dozen calls rather than thousands.
+constexpr DWORD kBlockSize = 65536;
 constexpr size_t kVersionBytes = 31;
 
 // Always ask the server: a cached version answer would hide a newer catalogue for good.
@@ -70,16 +73,17 @@ Unpacked Unpack(const std::wstring& source, const std::wstring& destination, uin
         _close(fd);
         return Unpacked::kFailed;
     }
+    gzbuffer(reader.get(), kBlockSize);
     // The thread id keeps two transfers that unpack to the same file apart.
     std::wstring temp = destination + L"." + std::to_wstring(GetCurrentThreadId()) + L".part";
     FilePtr out(_wfopen(temp.c_str(), L"wb"));
     if (!out) return Unpacked::kFailed;
-    char block[kBlockSize];
+    std::vector<char> block(kBlockSize);
     uint64_t total = 0;
     int n;
-    while ((n = gzread(reader.get(), block, kBlockSize)) > 0) {
+    while ((n = gzread(reader.get(), block.data(), kBlockSize)) > 0) {
         total += static_cast<uint64_t>(n);
-        if (total > maxBytes || fwrite(block, 1, n, out.get()) != static_cast<size_t>(n)) {
+        if (total > maxBytes || fwrite(block.data(), 1, n, out.get()) != static_cast<size_t>(n)) {
             n = -1;
             break;
         }
@@ -232,10 +236,13 @@ CNet::Transfer::Outcome CNet::Transfer::Attempt(DWORD& version) {
     if (!file) return kFailed;
     uint64_t received = 0;
     bool written = true;
-    char buffer[kBlockSize];
-    DWORD count = 0;
-    while (Running() && InternetReadFile(request.get(), buffer, kBlockSize, &count) && count) {
-        if (fwrite(buffer, 1, count, file.get()) != count) {
+    // A read waits until its whole buffer is filled, so each asks for what has arrived: a slow
+    // server's body still shows its progress, and a cancel is seen, between two of its pieces.
+    std::vector<char> buffer(kBlockSize);
+    DWORD count = 0, available = 0;
+    while (Running() && InternetQueryDataAvailable(request.get(), &available, 0, 0) && available &&
+           InternetReadFile(request.get(), buffer.data(), std::min(available, kBlockSize), &count) && count) {
+        if (fwrite(buffer.data(), 1, count, file.get()) != count) {
             written = false;
             break;
         }
