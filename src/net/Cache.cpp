@@ -18,6 +18,13 @@ bool StatFile(const std::wstring& path, struct _stat64& st) {
     return _wstat64(path.c_str(), &st) == 0;
 }
 
+// A file time (100 ns steps since 1601) as the seconds since 1970 the C library's stat gives.
+int64_t UnixTime(const FILETIME& time) {
+    const int64_t ticks = static_cast<int64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    const int64_t seconds = ticks / 10000000 - 11644473600LL;
+    return seconds;
+}
+
 struct FindCloser {
     void operator()(HANDLE find) const { FindClose(find); }
 };
@@ -167,8 +174,9 @@ void CCache::Scan(const std::wstring& folder) {
         // or delete.
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            struct _stat64 st;
-            if (StatFile(folder + name, st)) Track(folder + name, st.st_mtime, st.st_size);
+            // The listing carries the size and time already: no call per file.
+            Track(folder + name, UnixTime(fd.ftLastWriteTime),
+                  static_cast<int64_t>(fd.nFileSizeHigh) << 32 | fd.nFileSizeLow);
         } else if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) && name[0] != L'.') {
             Scan(folder + name + L"\\");
         }
