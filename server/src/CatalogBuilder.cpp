@@ -51,7 +51,7 @@ struct Job {
     bool ok = false;
     bool sameContent = false;  // the bytes are those the manifest knows: not measured again
     std::string hash;
-    ModuleMeasurement result;
+    std::vector<ModuleMeasurement> results;  // one per sub-song
     std::string error;
 };
 
@@ -187,8 +187,14 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
     std::sort(files.begin(), files.end(), [](const ScannedFile& a, const ScannedFile& b) { return a.path < b.path; });
 
     // Match with the manifest; what is new or changed gets measured.
+    // known: a file's first entry (sub-song 0); further: the entries of its further sub-songs.
     std::map<std::string, int> known;
-    for (size_t i = 0; i < manifest.songs.size(); ++i) known[manifest.songs[i].path] = static_cast<int>(i);
+    std::map<std::pair<std::string, int>, int> further;
+    for (size_t i = 0; i < manifest.songs.size(); ++i) {
+        const SongEntry& e = manifest.songs[i];
+        if (e.subsong == 0) known[e.path] = static_cast<int>(i);
+        else further[{e.path, e.subsong}] = static_cast<int>(i);
+    }
     // The client keeps songs in a Windows folder, where names differ only in case are one
     // file: a new file that would share its cache file with another song is not taken.
     std::map<std::string, std::string> folded;
@@ -236,7 +242,7 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
                 job.sameContent = e && !e->hidden && !e->remeasure && SameBytes(*e, job);
                 job.ok = job.sameContent ||
                          CModuleMeasure::Measure(data, Lower(fs::path(job.file.path).extension().string()).substr(1),
-                                                 &job.result, &job.error);
+                                                 &job.results, &job.error);
             }
             std::lock_guard<std::mutex> lock(reportLock);
             ++done;
@@ -254,7 +260,26 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
     summary->measureSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     // Apply: changed files update their own id, new files get the next ids in path order,
-    // broken or vanished known files become hidden.
+    // broken or vanished known files become hidden. A further sub-song keeps the id it got
+    // when it was first seen; one seen for the first time gets the next id.
+    auto measureSubsongs = [&](const Job& job) {
+        for (size_t k = 1; k < job.results.size(); ++k) {
+            const auto f = further.find({job.file.path, static_cast<int>(k)});
+            if (f != further.end()) {
+                manifest.songs[f->second].measured = job.results[k];
+                continue;
+            }
+            SongEntry e;
+            e.id = static_cast<int>(manifest.songs.size()) + 1;
+            e.path = job.file.path;
+            e.subsong = static_cast<int>(k);
+            e.measured = job.results[k];
+            e.hidden = true;  // shown below, with its file's size and times
+            further[{e.path, e.subsong}] = static_cast<int>(manifest.songs.size());
+            manifest.songs.push_back(std::move(e));
+            ++summary->added;
+        }
+    };
     for (Job& job : jobs) {
         if (job.entryIndex >= 0) {
             SongEntry& e = manifest.songs[job.entryIndex];
@@ -271,7 +296,10 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
                 e.mtime = job.file.mtime;
                 e.ctimeNs = job.file.ctimeNs;
                 e.hash = job.hash;
-                if (!job.sameContent) e.measured = job.result;
+                if (!job.sameContent) {
+                    e.measured = job.results[0];
+                    measureSubsongs(job);
+                }
             } else {
                 skip(job.file.path, job.error);
                 if (!e.hidden) ++summary->removed;
@@ -288,15 +316,34 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
         e.update = now;
         e.ctimeNs = job.file.ctimeNs;
         e.hash = job.hash;
-        e.measured = job.result;
+        e.measured = job.results[0];
+        known[e.path] = static_cast<int>(manifest.songs.size());
         manifest.songs.push_back(std::move(e));
         ++summary->added;
+        measureSubsongs(job);
     }
     for (size_t i = 0; i < present.size(); ++i) {
-        if (present[i] || manifest.songs[i].hidden) continue;
+        if (present[i] || manifest.songs[i].hidden || manifest.songs[i].subsong != 0) continue;
         manifest.songs[i].hidden = true;
         ++summary->removed;
         report("removed " + manifest.songs[i].path + " (id " + std::to_string(manifest.songs[i].id) + " is kept hidden)");
+    }
+    // A further sub-song is shown while its file is and still holds it, with the file's size,
+    // times and hash; otherwise its id stays taken, hidden.
+    for (const auto& [key, index] : further) {
+        SongEntry& e = manifest.songs[index];
+        const auto first = known.find(key.first);
+        const SongEntry* file = first != known.end() ? &manifest.songs[first->second] : nullptr;
+        const bool shown = file && !file->hidden && key.second < file->measured.subsongs;
+        if (file) {
+            e.size = file->size;
+            e.mtime = file->mtime;
+            e.update = file->update;
+            e.ctimeNs = file->ctimeNs;
+            e.hash = file->hash;
+        }
+        if (!shown && !e.hidden) ++summary->removed;
+        e.hidden = !shown;
     }
 
     // The catalogue records.
@@ -308,6 +355,13 @@ bool CCatalogBuilder::Build(const CatalogOptions& options, CatalogSummary* summa
         CatalogSong s;
         s.id = e.id;
         s.title = !m.title.empty() ? m.title : o.title;
+        // The sub-songs of a module are told apart by their titles: "Title (2/4)", the file's
+        // name standing in for a missing title.
+        if (m.subsongs > 1) {
+            if (s.title.empty()) s.title = fs::path(e.path).stem().string();
+            s.title += " (" + std::to_string(e.subsong + 1) + "/" + std::to_string(m.subsongs) + ")";
+        }
+        s.subsong = e.subsong;
         s.artist = !m.artist.empty() ? m.artist : !o.artist.empty() ? o.artist : FolderArtist(e.path, libraryName);
         s.coops = o.coops;
         s.tool = m.tool;

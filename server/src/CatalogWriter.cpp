@@ -45,6 +45,8 @@ std::string CCatalogWriter::SongsSection(const std::vector<CatalogSong>& songs) 
         Element(out, "CHAN", Int(s.channels));
         Element(out, "INST", Int(s.instruments));
         Element(out, "SIZE", Int(s.size));
+        // Absent means sub-song 0, so a module of one song is written as it always was.
+        if (s.subsong != 0) Element(out, "SUBSONG", Int(s.subsong));
         // Times to the millisecond, levels to a ten-thousandth of full scale.
         Element(out, "LENGTH", Real(s.length, 3));
         Element(out, "START", Real(s.start, 3));

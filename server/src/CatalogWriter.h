@@ -15,6 +15,7 @@ struct CatalogSong {
     int64_t update = 0;
     int flags = 0, type = 0, channels = 0, instruments = 0;
     int64_t size = 0;
+    int subsong = 0;  // written as SUBSONG when not 0
     double length = 0, start = 0, end = 0, peak = 0, rms = 0;
 };
 

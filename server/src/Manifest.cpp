@@ -112,9 +112,9 @@ bool CManifest::Load(const std::string& path, bool* existed, std::string* error)
         if (f[0] == "version" && f.size() == 2) { if (!ToInt(f[1], &version)) return fail("bad version"); continue; }
         if (f[0] == "date" && f.size() == 2) { if (!ToInt64(f[1], &date)) return fail("bad date"); continue; }
         if (f[0] == "content" && f.size() == 2) { contentHash = f[1]; continue; }
-        // Older builders wrote 17 fields; the update time, status-change time and content
-        // hash follow them now.
-        if (f[0] != "song" || (f.size() != 17 && f.size() != 20)) return fail("unknown line");
+        // Older builders wrote 17 fields, then 20 (the update time, status-change time and
+        // content hash); the sub-song and the module's count of sub-songs follow them now.
+        if (f[0] != "song" || (f.size() != 17 && f.size() != 20 && f.size() != 22)) return fail("unknown line");
         SongEntry e;
         int hidden = 0;
         ModuleMeasurement& m = e.measured;
@@ -126,12 +126,14 @@ bool CManifest::Load(const std::string& path, bool* existed, std::string* error)
                         Unescape(f[13], &e.path) && Unescape(f[14], &m.title) &&
                         Unescape(f[15], &m.artist) && Unescape(f[16], &m.tool) &&
                         (f.size() == 17 || (ToInt64(f[17], &e.update) && ToInt64(f[18], &e.ctimeNs) &&
-                                            Unescape(f[19], &e.hash)));
-        if (!ok) return fail("bad song record");
+                                            Unescape(f[19], &e.hash))) &&
+                        (f.size() < 22 || (ToInt(f[20], &e.subsong) && ToInt(f[21], &m.subsongs)));
+        if (!ok || e.subsong < 0 || m.subsongs < 0) return fail("bad song record");
         if (f.size() == 17) {
             e.update = e.mtime;
             e.remeasure = m.type == 1;
         }
+        if (f.size() < 22) e.remeasure = true;  // its further sub-songs are not known yet
         if (e.id != static_cast<int>(songs.size()) + 1) return fail("song ids out of sequence");
         // The path comes back to the server as a file to send: it must stay inside the library.
         if (e.path.empty() || e.path[0] == '/' || ("/" + e.path + "/").find("/../") != std::string::npos)
@@ -154,7 +156,8 @@ bool CManifest::Save(const std::string& path, std::string* error) const {
             << m.type << '\t' << m.channels << '\t' << m.instruments << '\t' << Num(m.length) << '\t'
             << Num(m.start) << '\t' << Num(m.end) << '\t' << Num(m.peak) << '\t' << Num(m.rms) << '\t'
             << Escape(e.path) << '\t' << Escape(m.title) << '\t' << Escape(m.artist) << '\t'
-            << Escape(m.tool) << '\t' << e.update << '\t' << e.ctimeNs << '\t' << Escape(e.hash) << "\n";
+            << Escape(m.tool) << '\t' << e.update << '\t' << e.ctimeNs << '\t' << Escape(e.hash) << '\t'
+            << e.subsong << '\t' << m.subsongs << "\n";
     }
     return WriteFileAtomically(path, out.str(), error);
 }

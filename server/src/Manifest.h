@@ -11,9 +11,13 @@
 
 namespace th {
 
+// One song id: sub-song 0 of a file, or a further sub-song of it (an entry of its own with the
+// same path, listed after the file's first entry). A further sub-song's size, times and hash
+// follow its file's first entry.
 struct SongEntry {
     int id = 0;
     std::string path;     // below the library folder, '/' separated
+    int subsong = 0;      // 0-based sub-song of the module
     bool hidden = false;  // the file is gone or no longer loads; its id stays taken
     int64_t size = 0;
     int64_t mtime = 0;    // seconds since 1970-01-01 UTC
@@ -22,7 +26,9 @@ struct SongEntry {
     int64_t update = 0;
     int64_t ctimeNs = -1;  // the file's status-change time; -1 unknown (an older manifest)
     std::string hash;      // of the file's bytes; empty when unknown (an older manifest)
-    bool remeasure = false;  // measured by an older builder that counted MOD samples otherwise
+    // Measured by an older builder: one that counted MOD samples otherwise, or (for sub-song 0,
+    // measured.subsongs 0) one that did not look for further sub-songs.
+    bool remeasure = false;
     ModuleMeasurement measured;
 };
 

@@ -11,6 +11,56 @@
 #include "Text.h"
 
 namespace th {
+namespace {
+
+// Renders the selected sub-song once from its start and measures its length, start and end
+// of sound and levels into *m.
+void RenderSubsong(openmpt::module& mod, ModuleMeasurement* m) {
+    m->length = mod.get_duration_seconds();
+
+    // One pass through the song (repeat count 0, the default), rendered in stereo.
+    constexpr size_t kFrames = 4096;
+    std::vector<float> buffer(kFrames * 2);
+    const int64_t maxFrames = static_cast<int64_t>(CModuleMeasure::kMaxSeconds * CModuleMeasure::kRate);
+    int64_t frame = 0, first = -1, last = -1;
+    double peak = 0;
+    // Squares are summed from the first loud frame on; those after the latest loud frame
+    // wait in sumPending and are dropped at the end, so trailing silence does not dilute
+    // the level.
+    double sumAll = 0, sumPending = 0;
+    while (frame < maxFrames) {
+        const size_t got = mod.read_interleaved_stereo(CModuleMeasure::kRate, kFrames, buffer.data());
+        if (got == 0) break;
+        for (size_t i = 0; i < got; ++i) {
+            const float l = buffer[2 * i], r = buffer[2 * i + 1];
+            const float a = std::max(std::fabs(l), std::fabs(r));
+            if (a > peak) peak = a;
+            const bool loud = a > CModuleMeasure::kSilence;
+            if (loud && first < 0) first = frame + static_cast<int64_t>(i);
+            if (first < 0) continue;
+            sumPending += static_cast<double>(l) * l + static_cast<double>(r) * r;
+            if (loud) {
+                last = frame + static_cast<int64_t>(i);
+                sumAll += sumPending;
+                sumPending = 0;
+            }
+        }
+        frame += static_cast<int64_t>(got);
+    }
+    if (first >= 0) {
+        m->start = static_cast<double>(first) / CModuleMeasure::kRate;
+        m->end = static_cast<double>(last + 1) / CModuleMeasure::kRate;
+        // libopenmpt lets the last row ring on for a moment after the song's duration;
+        // a song that sounds to its very end ends at its length.
+        if (m->length > 0 && m->end > m->length) m->end = m->length;
+        if (m->start > m->end) m->start = m->end;
+        const double count = 2.0 * static_cast<double>(last - first + 1);
+        m->rms = std::sqrt(sumAll / count);
+    }
+    m->peak = peak;
+}
+
+}  // namespace
 
 int CModuleMeasure::TypeCode(const std::string& name) {
     if (name == "mod") return 1;
@@ -22,7 +72,7 @@ int CModuleMeasure::TypeCode(const std::string& name) {
 }
 
 bool CModuleMeasure::Measure(const std::string& data, const std::string& extension,
-                             ModuleMeasurement* out, std::string* error) {
+                             std::vector<ModuleMeasurement>* out, std::string* error) {
     // libopenmpt reports load failures by exception; none may leave this function.
     try {
         std::ostringstream log;  // libopenmpt's warnings about quirky files are not ours to print
@@ -47,49 +97,15 @@ bool CModuleMeasure::Measure(const std::string& data, const std::string& extensi
         // A MOD file has 15 or 31 sample slots, used or not; INST is the slot count, which
         // tells the client which of the two layouts the file has.
         if (m.type == 1) m.instruments = mod.get_num_samples();
-        m.length = mod.get_duration_seconds();
-
-        // One pass through the song (repeat count 0, the default), rendered in stereo.
-        constexpr size_t kFrames = 4096;
-        std::vector<float> buffer(kFrames * 2);
-        const int64_t maxFrames = static_cast<int64_t>(kMaxSeconds * kRate);
-        int64_t frame = 0, first = -1, last = -1;
-        double peak = 0;
-        // Squares are summed from the first loud frame on; those after the latest loud frame
-        // wait in sumPending and are dropped at the end, so trailing silence does not dilute
-        // the level.
-        double sumAll = 0, sumPending = 0;
-        while (frame < maxFrames) {
-            const size_t got = mod.read_interleaved_stereo(kRate, kFrames, buffer.data());
-            if (got == 0) break;
-            for (size_t i = 0; i < got; ++i) {
-                const float l = buffer[2 * i], r = buffer[2 * i + 1];
-                const float a = std::max(std::fabs(l), std::fabs(r));
-                if (a > peak) peak = a;
-                const bool loud = a > kSilence;
-                if (loud && first < 0) first = frame + static_cast<int64_t>(i);
-                if (first < 0) continue;
-                sumPending += static_cast<double>(l) * l + static_cast<double>(r) * r;
-                if (loud) {
-                    last = frame + static_cast<int64_t>(i);
-                    sumAll += sumPending;
-                    sumPending = 0;
-                }
-            }
-            frame += static_cast<int64_t>(got);
+        m.subsongs = std::max(1, mod.get_num_subsongs());
+        std::vector<ModuleMeasurement> all;
+        for (int k = 0; k < m.subsongs; ++k) {
+            mod.select_subsong(k);
+            ModuleMeasurement one = m;
+            RenderSubsong(mod, &one);
+            all.push_back(std::move(one));
         }
-        if (first >= 0) {
-            m.start = static_cast<double>(first) / kRate;
-            m.end = static_cast<double>(last + 1) / kRate;
-            // libopenmpt lets the last row ring on for a moment after the song's duration;
-            // a song that sounds to its very end ends at its length.
-            if (m.length > 0 && m.end > m.length) m.end = m.length;
-            if (m.start > m.end) m.start = m.end;
-            const double count = 2.0 * static_cast<double>(last - first + 1);
-            m.rms = std::sqrt(sumAll / count);
-        }
-        m.peak = peak;
-        *out = std::move(m);
+        *out = std::move(all);
         return true;
     } catch (const std::exception& e) {
         *error = std::string("libopenmpt cannot load it: ") + e.what();

@@ -1,7 +1,9 @@
 #pragma once
-// Loads one module with libopenmpt and measures what the catalogue lists about it.
+// Loads one module with libopenmpt and measures what the catalogue lists about each of its
+// sub-songs.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace th {
 
@@ -18,6 +20,8 @@ struct ModuleMeasurement {
     double end = 0;       // last such moment; 0 when the render is silent throughout
     double peak = 0;      // largest absolute sample value, 1.0 = full scale
     double rms = 0;       // root mean square between start and end, same scale
+    int subsongs = 0;     // sub-songs of the module (the same in each of its measurements);
+                          // 0 when not known (measured by an older builder)
 };
 
 class CModuleMeasure {
@@ -31,11 +35,12 @@ public:
 
     virtual ~CModuleMeasure() = default;
 
-    // Measures the module held in data. extension (lower case, no dot) decides TYPE when
-    // libopenmpt reports a format outside the five. Returns false with error set when
-    // libopenmpt cannot load it or it is not one of the five formats.
+    // Measures each sub-song of the module held in data: (*out)[k] is sub-song k, rendered
+    // from its own start. extension (lower case, no dot) decides TYPE when libopenmpt reports
+    // a format outside the five. Returns false with error set when libopenmpt cannot load it
+    // or it is not one of the five formats.
     static bool Measure(const std::string& data, const std::string& extension,
-                        ModuleMeasurement* out, std::string* error);
+                        std::vector<ModuleMeasurement>* out, std::string* error);
 
     // The type code of a format or file extension ("mod", "xm", ...), 0 for any other.
     static int TypeCode(const std::string& name);

@@ -112,6 +112,18 @@ int PatternRows(const Song& song, int pattern, bool variable) {
     if (!variable) return kRowsPerPattern;
     return std::min(kRowsPerPattern, song.rows - pattern * kRowsPerPattern);
 }
+// The order list: the patterns in turn, or for several sub-songs sub-song k as the patterns
+// k + 1 times over, each sub-song closed by the end-of-song marker 255.
+std::vector<int> OrderList(const ModuleSpec& s, int patterns) {
+    std::vector<int> orders;
+    for (int k = 0; k < s.subsongs; ++k) {
+        for (int pass = 0; pass < (s.subsongs > 1 ? k + 1 : 1); ++pass)
+            for (int p = 0; p < patterns; ++p) orders.push_back(p);
+        orders.push_back(255);
+    }
+    return orders;
+}
+
 const Cell* CellAt(const Song& song, int pattern, int row, int ch) {
     static const Cell kEmpty;
     const int r = pattern * kRowsPerPattern + row;
@@ -310,7 +322,9 @@ int S3mNote(int offset) {
 
 std::string WriteS3m(const ModuleSpec& s, const Song& song) {
     const int patterns = song.Patterns();
-    const int orders = (patterns + 1) & ~1;  // an even count, padded with end markers
+    std::vector<int> orderList = OrderList(s, patterns);
+    if (orderList.size() % 2) orderList.push_back(255);  // an even count, padded with an end marker
+    const int orders = static_cast<int>(orderList.size());
     const int samples = static_cast<int>(song.samples.size());
     std::string o;
     PutText(o, s.title, 28);
@@ -333,7 +347,7 @@ std::string WriteS3m(const ModuleSpec& s, const Song& song) {
     o.append(8, '\0');
     Put16le(o, 0);
     for (int ch = 0; ch < 32; ++ch) Put8(o, ch < s.channels ? (ch % 2 ? 8 + ch / 2 : ch / 2) : 255);
-    for (int i = 0; i < orders; ++i) Put8(o, i < patterns ? i : 255);
+    for (int order : orderList) Put8(o, order);
     const size_t insPointers = o.size();
     o.append(static_cast<size_t>(samples) * 2 + static_cast<size_t>(patterns) * 2, '\0');
     for (int ch = 0; ch < 32; ++ch) Put8(o, 0x20 | (ch % 2 ? 0x0C : 0x03));
@@ -395,7 +409,8 @@ std::string WriteS3m(const ModuleSpec& s, const Song& song) {
 
 std::string WriteIt(const ModuleSpec& s, const Song& song) {
     const int patterns = song.Patterns();
-    const int orders = patterns + 1;  // the list ends with an end marker
+    const std::vector<int> orderList = OrderList(s, patterns);  // ends with an end marker
+    const int orders = static_cast<int>(orderList.size());
     const int samples = static_cast<int>(song.samples.size());
     std::string o = "IMPM";
     PutText(o, s.title, 26);
@@ -419,7 +434,7 @@ std::string WriteIt(const ModuleSpec& s, const Song& song) {
     Put32le(o, 0);
     for (int ch = 0; ch < 64; ++ch) Put8(o, ch < s.channels ? 32 : 32 | 128);
     for (int ch = 0; ch < 64; ++ch) Put8(o, 64);
-    for (int i = 0; i < orders; ++i) Put8(o, i < patterns ? i : 255);
+    for (int order : orderList) Put8(o, order);
     const size_t smpPointers = o.size();
     o.append(static_cast<size_t>(samples) * 4 + static_cast<size_t>(patterns) * 4, '\0');
     std::vector<size_t> sampleHeaders;
@@ -495,6 +510,12 @@ bool CModuleWriter::Validate(const ModuleSpec& s, std::string* error) {
     if (s.tempo < 32 || s.tempo > 255) return fail("tempo must be 32 to 255");
     if (s.noteEvery < 1) return fail("note spacing must be at least 1 row");
     if (s.soundRows > 0 && Voices(s) < 1) return fail("too few channels for the voices and the tempo");
+    if (s.subsongs < 1 || s.subsongs > 8) return fail("sub-songs must be 1 to 8");
+    if (s.subsongs > 1 && s.format != ModuleFormat::S3m && s.format != ModuleFormat::It)
+        return fail("only s3m and it hold several sub-songs");
+    if (s.subsongs > 1 && s.loop) return fail("sub-songs do not loop");
+    if (s.subsongs * (s.subsongs + 1) / 2 * ((rows + kRowsPerPattern - 1) / kRowsPerPattern) + s.subsongs > 254)
+        return fail("the sub-songs need more than 254 orders");
     return true;
 }
 

@@ -10,6 +10,8 @@ enum class ModuleFormat { Mod = 1, Mtm = 2, Xm = 3, S3m = 4, It = 5 };
 // The song: leadRows of silence, soundRows in which every voice plays a note every noteEvery
 // rows, tailRows of silence (the voices are silenced on the first tail row), then the end or,
 // with loop, a jump back to the first row. Each voice plays its own synthesised, looped sample.
+// With several sub-songs (S3M and IT only) the order list holds them one after the other, each
+// closed by an end-of-song marker: sub-song k plays the song k + 1 times in a row.
 struct ModuleSpec {
     ModuleFormat format = ModuleFormat::Mod;
     std::string title = "tunehaven test";
@@ -22,6 +24,7 @@ struct ModuleSpec {
     int tempo = 125;      // beats per minute (a tick lasts 2.5 / tempo seconds)
     int noteEvery = 4;    // rows between the notes of a voice
     bool loop = false;
+    int subsongs = 1;     // 1 to 8; more than one needs S3M or IT and no loop
 };
 
 class CModuleWriter {
@@ -36,6 +39,10 @@ public:
 
     // Seconds per row at the song's speed and tempo.
     static double RowSeconds(const ModuleSpec& spec) { return spec.speed * 2.5 / spec.tempo; }
+    // Seconds of one pass of sub-song k.
+    static double SubsongSeconds(const ModuleSpec& spec, int k) {
+        return (k + 1) * (spec.leadRows + spec.soundRows + spec.tailRows) * RowSeconds(spec);
+    }
 
     static bool ParseFormat(const std::string& name, ModuleFormat* format);
     static const char* FormatName(ModuleFormat format);

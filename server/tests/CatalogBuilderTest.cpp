@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -156,8 +157,8 @@ TEST(CatalogBuilder, InstOfAModIsItsSampleSlots) {
     std::istringstream in(manifest);
     std::string line, old;
     while (std::getline(in, line)) {
-        if (line.rfind("song\t", 0) == 0)
-            for (int i = 0; i < 3; ++i) line = line.substr(0, line.rfind('\t'));
+        if (line.rfind("song\t", 0) == 0)  // an older builder's 17 fields
+            while (std::count(line.begin(), line.end(), '\t') > 16) line = line.substr(0, line.rfind('\t'));
         old += line + "\n";
     }
     size_t at = 0;
@@ -429,4 +430,72 @@ TEST(CatalogBuilder, RefusesNamesTheClientCannotKeepAndSaysWhy) {
     std::string umlauts;
     for (size_t i = 0; i + 3 < room; ++i) umlauts += "\xC3\xBC";
     EXPECT_EQ(CCatalogBuilder::UnsafePathReason(umlauts + ".it"), "");
+}
+
+TEST(CatalogBuilder, EachSubsongIsASongOfItsOwnAndTheFirstKeepsItsId) {
+    TempDir dir;
+    ModuleSpec three = Timed(ModuleFormat::It, 2, 16, 2);
+    three.title = "Three";
+    three.subsongs = 3;
+    test::WriteModule(dir / "a.it", three);
+    test::WriteModule(dir / "b.s3m", Timed(ModuleFormat::S3m, 0, 8, 0));
+    ASSERT_TRUE(Build(dir.Path()));
+    // What an older builder kept: one entry per file, without sub-songs.
+    std::istringstream in(test::ReadFile(dir / "Library.manifest"));
+    std::string line, old;
+    int id = 0;
+    while (std::getline(in, line)) {
+        if (line.rfind("song\t", 0) == 0) {
+            const size_t subsong = line.rfind('\t', line.rfind('\t') - 1);
+            if (line.substr(subsong + 1, 2) != "0\t") continue;
+            line = "song\t" + std::to_string(++id) + line.substr(line.find('\t', 5), subsong - line.find('\t', 5));
+        }
+        old += line + "\n";
+    }
+    test::WriteFile(dir / "Library.manifest", old);
+    ASSERT_TRUE(Build(dir.Path()));
+    test::WriteModule(dir / "c.it", Timed(ModuleFormat::It, 0, 8, 0));  // a later file
+    CatalogSummary s;
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    EXPECT_EQ(s.added, 1);
+
+    const Catalog c = ReadCatalog(dir.Path());
+    ASSERT_EQ(c.songs.size(), 5u);
+    const std::string bytes = test::ReadFile(dir / "a.it");
+    std::ostringstream log;
+    openmpt::module mod(bytes.data(), bytes.size(), log);
+    ASSERT_EQ(mod.get_num_subsongs(), 3);
+    // a.it keeps id 1 and b.s3m id 2; the further sub-songs follow, then the later file.
+    const size_t rows[3] = {0, 2, 3};
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        const size_t i = rows[k];
+        EXPECT_EQ(c.Field(i, "ID"), std::to_string(i + 1));
+        EXPECT_EQ(c.Field(i, "FILE"), "a.it");
+        EXPECT_EQ(c.Field(i, "SUBSONG"), k == 0 ? "<missing>" : std::to_string(k));
+        EXPECT_EQ(c.Field(i, "TITLE"), "Three (" + std::to_string(k + 1) + "/3)");
+        EXPECT_EQ(c.Field(i, "SIZE"), c.Field(0, "SIZE"));
+        EXPECT_EQ(c.Field(i, "UPDATE"), c.Field(0, "UPDATE"));
+        EXPECT_EQ(c.Field(i, "FLAGS"), "0");
+        mod.select_subsong(k);
+        EXPECT_NEAR(Num(c, i, "LENGTH"), mod.get_duration_seconds(), 0.001);
+        EXPECT_NEAR(Num(c, i, "LENGTH"), CModuleWriter::SubsongSeconds(three, k), 0.001);
+        EXPECT_NEAR(Num(c, i, "START"), 2 * CModuleWriter::RowSeconds(three), 0.01);
+        EXPECT_NEAR(Num(c, i, "END"), Num(c, i, "LENGTH") - 2 * CModuleWriter::RowSeconds(three), 0.01);
+    }
+    EXPECT_EQ(c.Field(1, "FILE"), "b.s3m");
+    EXPECT_EQ(c.Field(1, "TITLE"), "tunehaven test");
+    EXPECT_EQ(c.Field(4, "FILE"), "c.it");
+
+    // Down to one sub-song: the further ones keep their ids, hidden; the first loses its number.
+    three.subsongs = 1;
+    test::WriteModule(dir / "a.it", three);
+    ASSERT_TRUE(Build(dir.Path(), &s));
+    const Catalog after = ReadCatalog(dir.Path());
+    ASSERT_EQ(after.songs.size(), 5u);
+    EXPECT_EQ(after.Field(0, "TITLE"), "Three");
+    EXPECT_EQ(after.Field(0, "FLAGS"), "0");
+    EXPECT_EQ(after.Field(2, "FLAGS"), "1");
+    EXPECT_EQ(after.Field(3, "FLAGS"), "1");
+    EXPECT_EQ(s.removed, 2);
 }

@@ -30,11 +30,14 @@ const char kHelp[] =
     "  --tempo N         beats per minute, 32-255 (default 125)\n"
     "  --every N         rows between the notes of a voice (default 4)\n"
     "  --loop            jump back to the first row after the last\n"
+    "  --subsongs N      1-8 sub-songs (s3m, it; no --loop): sub-song K plays the song K+1\n"
+    "                    times over (default 1)\n"
     "  --help            this text\n"
     "\n"
     "On success it prints what it wrote, one key=value per line: format, rows, row_seconds,\n"
     "sound_start, sound_end (seconds; both 0 when the song is silent) and length (seconds of\n"
-    "one pass). A wrong argument gets a one-line error and exit code 2; a write failure exit 1.\n";
+    "one pass of sub-song 0), then subsongK_length for each further sub-song. A wrong argument\n"
+    "gets a one-line error and exit code 2; a write failure exit 1.\n";
 
 int Usage(const std::string& message) {
     std::fprintf(stderr, "tunehaven-modgen: %s (see --help)\n", message.c_str());
@@ -72,6 +75,7 @@ int main(int argc, char** argv) {
             else if (arg == "--speed") target = &spec.speed;
             else if (arg == "--tempo") target = &spec.tempo;
             else if (arg == "--every") target = &spec.noteEvery;
+            else if (arg == "--subsongs") target = &spec.subsongs;
             else return Usage("unknown option " + arg);
             if (!ParseInt(value, target)) return Usage("not a number for " + arg + ": " + value);
             continue;
@@ -104,5 +108,7 @@ int main(int argc, char** argv) {
                 sound ? spec.leadRows * row : 0.0,
                 sound ? (spec.tailRows > 0 ? (spec.leadRows + spec.soundRows) * row : rows * row) : 0.0,
                 rows * row);
+    for (int k = 1; k < spec.subsongs; ++k)
+        std::printf("subsong%d_length=%.6f\n", k, th::CModuleWriter::SubsongSeconds(spec, k));
     return 0;
 }
