@@ -2,7 +2,7 @@
 # Checks the render tool end to end: a real module renders to a float WAV file of the length
 # the module has, --loop renders exactly the seconds asked for, and a file that is no module
 # fails with a message and writes nothing; real modules cut short render as openmpt123 renders
-# them.
+# them, and each sub-song of a module renders as openmpt123 renders that sub-song.
 #   scripts/audio-render-test.sh BUILD_DIR
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -67,5 +67,22 @@ CPP
         fail "$rel short by $short bytes sounds unlike openmpt123's rendering"
     done
   done
+  # A module of three sub-songs of 4.8, 9.6 and 14.4 s: each renders on its own, whole.
+  modgen=$TH_NATIVE_DIR/tunehaven-modgen
+  [ -x "$modgen" ] || fail "$modgen is missing (scripts/build.sh native)"
+  "$modgen" it "$work/three.it" --lead-rows 4 --rows 32 --tail-rows 4 --subsongs 3 >/dev/null ||
+    fail "cannot write a module of three sub-songs"
+  for k in 0 1 2; do
+    rm -f "$work/three.wav" "$work/three.it.raw"
+    frames=$(wine "$tool" "$work/three.it" "$work/three.wav" --rate 22050 --ramp off --subsong $k 2>/dev/null |
+      tr -d '\r')
+    [ "$frames" = $((22050 * 48 * (k + 1) / 10)) ] || fail "sub-song $k rendered ${frames:-nothing} frames"
+    openmpt123 --render --output-type raw --samplerate 22050 --filter 2 --ramping 0 --float --force \
+      --quiet --subsong $k "$work/three.it" >/dev/null 2>&1 || fail "openmpt123 did not render sub-song $k"
+    "$work/samecmp" "$work/three.wav" "$work/three.it.raw" 58 $((frames * 2)) ||
+      fail "sub-song $k sounds unlike openmpt123's rendering of it"
+  done
+  wine "$tool" "$work/three.it" "$work/four.wav" --subsong 3 >/dev/null 2>"$work/err"; rc=$?
+  [ $rc = 1 ] && grep -q "no sub-song 3" "$work/err" || fail "a missing sub-song gave exit code $rc"
 fi
 echo "render tool: ok"

@@ -479,7 +479,9 @@ std::string WriteIt(const ModuleSpec& s, const Song& song) {
                 Put8(data, (ch + 1) | 0x80);
                 Put8(data, mask);
                 if (c.hasNote) { Put8(data, std::clamp(60 + c.note, 0, 119)); Put8(data, c.sample); }
-                if (mask & 0x04) Put8(data, marker ? 64 : c.volume);
+                // Where a sub-song plays the song again, the marker silences what still
+                // rings, so that each pass opens as silent as the first.
+                if (mask & 0x04) Put8(data, marker ? (s.subsongs > 1 ? 0 : 64) : c.volume);
                 if (fx) { Put8(data, fx); Put8(data, param); }
             }
             Put8(data, 0);

@@ -179,6 +179,11 @@ bool CAudioSystem::MusicFree(HMUSIC handle) {
     return true;
 }
 
+bool CAudioSystem::SelectSubsong(HMUSIC handle, DWORD subsong) {
+    auto music = Music(handle);
+    return music && music->SelectSubsong(subsong);
+}
+
 HSTREAM CAudioSystem::StreamCreate(DWORD rate, DWORD chans, DWORD flags, STREAMPROC* proc, void* user) {
     // The mixer plays float stereo at the output rate and does not convert.
     if (!proc || chans != 2 || !(flags & BASS_SAMPLE_FLOAT)) return 0;

@@ -34,6 +34,7 @@ public:
 
     HMUSIC MusicLoad(bool mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD rate);
     bool MusicFree(HMUSIC handle);
+    bool SelectSubsong(HMUSIC handle, DWORD subsong);
     HSTREAM StreamCreate(DWORD rate, DWORD chans, DWORD flags, STREAMPROC* proc, void* user);
     bool StreamFree(HSTREAM handle);
 

@@ -45,6 +45,10 @@ BOOL BASS_MusicFree(HMUSIC handle) {
     return Guarded([&] { return BOOL(System().MusicFree(handle)); }, BOOL(FALSE));
 }
 
+BOOL BASS_MusicSelectSubsong(HMUSIC handle, DWORD subsong) {
+    return Guarded([&] { return BOOL(System().SelectSubsong(handle, subsong)); }, BOOL(FALSE));
+}
+
 HSTREAM BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPROC* proc, void* user) {
     return Guarded([&] { return System().StreamCreate(freq, chans, flags, proc, user); }, HSTREAM(0));
 }

@@ -92,6 +92,11 @@ BOOL BASS_IsDeviceLost();
 // is not a playable module. `freq` 0 means the output rate.
 HMUSIC BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD freq);
 BOOL BASS_MusicFree(HMUSIC handle);
+// A call of this back end's own: makes the module channel play its sub-song `subsong` (0-based;
+// a module that holds several songs reaches the others by starting at another order), from that
+// sub-song's start. Decoding, looping, seeking and positions then stay within it. FALSE when
+// the module has no such sub-song; the channel is then unchanged.
+BOOL BASS_MusicSelectSubsong(HMUSIC handle, DWORD subsong);
 
 HSTREAM BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPROC* proc, void* user);
 BOOL BASS_StreamFree(HSTREAM handle);

@@ -92,6 +92,15 @@ void CMusicChannel::ApplyFlags() {
     surround_.Configure(mode, rate_);
 }
 
+bool CMusicChannel::SelectSubsong(DWORD subsong) {
+    CLockGuard guard(lock_);
+    if (subsong >= DWORD(std::max(1, openmpt_module_get_num_subsongs(module_)))) return false;
+    // Selecting starts the sub-song from its beginning, the one already playing included.
+    if (!openmpt_module_select_subsong(module_, std::int32_t(subsong))) return false;
+    decoded_ = 0;
+    return true;
+}
+
 DWORD CMusicChannel::GetData(void* buffer, DWORD bytes) {
     CLockGuard guard(lock_);
     float* out = static_cast<float*>(buffer);

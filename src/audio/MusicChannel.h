@@ -30,6 +30,9 @@ public:
     CMusicChannel(const CMusicChannel&) = delete;
     CMusicChannel& operator=(const CMusicChannel&) = delete;
 
+    // Plays sub-song `subsong` of the module from its start; false when there is no such
+    // sub-song. Positions then count from the sub-song's start.
+    bool SelectSubsong(DWORD subsong);
     // Decodes up to `bytes` (whole frames) into `buffer`; the bytes written, 0 at the end.
     DWORD GetData(void* buffer, DWORD bytes);
     // Replaces the bits of `mask` (within kChangeableFlags) by those of `flags`; the new flags.

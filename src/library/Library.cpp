@@ -154,7 +154,7 @@ CLibrary::Field CLibrary::Classify(const wchar_t* name) {
         {L"CHAN", Field::Chan},     {L"INST", Field::Inst},     {L"SIZE", Field::Size},
         {L"LENGTH", Field::Length}, {L"START", Field::Start},   {L"END", Field::End},
         {L"PEAK", Field::Peak},     {L"RMS", Field::Rms},       {L"VERSION", Field::Version},
-        {L"DATE", Field::Date},     {L"COUNT", Field::Count},
+        {L"DATE", Field::Date},     {L"COUNT", Field::Count},   {L"SUBSONG", Field::Subsong},
     };
     wchar_t folded[kMaxName + 1];
     if (!FoldName(name, folded)) return Field::None;
@@ -248,6 +248,7 @@ bool CLibrary::OnText(const wchar_t* text) {
     case Field::Chan: current_.channels = ToInt(text); break;
     case Field::Inst: current_.instruments = ToInt(text); break;
     case Field::Size: current_.size = ToInt(text); break;
+    case Field::Subsong: current_.subsong = ToInt(text); break;
     case Field::Length: current_.length = ToFloat(text); break;
     case Field::Start: current_.start = ToFloat(text); break;
     case Field::End: current_.end = ToFloat(text); break;

@@ -57,7 +57,7 @@ private:
     enum class Field {
         None, Version, Date, Count,
         Id, Title, Artist, Coop, Tool, File, Update, Flags, Type, Chan, Inst, Size,
-        Length, Start, End, Peak, Rms,
+        Length, Start, End, Peak, Rms, Subsong,
     };
     static Field Classify(const wchar_t* name);
 

@@ -28,7 +28,7 @@ const wchar_t* SongTrackerName(int type) {
 }
 
 void CSong::Reset() {
-    id = size = channels = instruments = type = flags = 0;
+    id = size = channels = instruments = type = flags = subsong = 0;
     length = start = end = peak = rms = 0;
     update = 0;
     texts_.clear();

@@ -55,6 +55,7 @@ public:
     int32_t instruments = 0;
     int32_t type = 0;
     int32_t flags = 0;
+    int32_t subsong = 0;  // the module's 0-based sub-song that this song plays
     float length = 0;
     float start = 0;
     float end = 0;

@@ -411,6 +411,16 @@ DWORD COutput::MusicFlags(const CSong& song) const {
 }
 
 HMUSIC COutput::OpenMusic(const CSong& song, const std::wstring& path) const {
+    HMUSIC music = LoadModule(song, path);
+    // The song is one sub-song of the module; a file that no longer holds it cannot play it.
+    if (music && !BASS_MusicSelectSubsong(music, DWORD(song.subsong))) {
+        BASS_MusicFree(music);
+        return 0;
+    }
+    return music;
+}
+
+HMUSIC COutput::LoadModule(const CSong& song, const std::wstring& path) const {
     DWORD flags = MusicFlags(song);
     HMUSIC music = BASS_MusicLoad(FALSE, path.c_str(), 0, 0, flags, 0);
     if (music || song.type != kTypeMod || song.instruments != kOldModInstruments) return music;

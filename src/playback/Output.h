@@ -136,8 +136,10 @@ private:
 
     Load LoadNext(float seconds);
     DWORD MusicFlags(const CSong& song) const;
-    // A decoding channel of the file, through the 31-sample image for an old 15-sample MOD.
+    // A decoding channel of the song's sub-song of the file, from the sub-song's start.
     HMUSIC OpenMusic(const CSong& song, const std::wstring& path) const;
+    // The module, through the 31-sample image for an old 15-sample MOD.
+    HMUSIC LoadModule(const CSong& song, const std::wstring& path) const;
     // Decodes and discards up to `target` bytes; the bytes decoded.
     static int64_t Skip(HMUSIC music, int64_t target);
     int64_t SkipAhead(float seconds);

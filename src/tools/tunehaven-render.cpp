@@ -3,11 +3,12 @@
 //
 //   tunehaven-render IN OUT.wav [--rate N] [--interp none|linear|sinc]
 //                    [--ramp off|normal|sensitive] [--surround off|1|2] [--pansep 0..100]
-//                    [--loop SECONDS]
+//                    [--loop SECONDS] [--subsong N]
 //
 // The defaults are what the player uses out of the box: 48000 Hz, linear interpolation,
 // sensitive click removal, no surround, the module's own pan separation. --loop plays the
-// song looping and stops after SECONDS.
+// song looping and stops after SECONDS. --subsong renders the module's sub-song N (0-based)
+// instead of its first.
 
 #include "audio/Bass.h"
 
@@ -22,7 +23,8 @@ namespace {
 
 const wchar_t kUsage[] =
     L"usage: tunehaven-render IN OUT.wav [--rate N] [--interp none|linear|sinc]\n"
-    L"       [--ramp off|normal|sensitive] [--surround off|1|2] [--pansep 0..100] [--loop SECONDS]\n";
+    L"       [--ramp off|normal|sensitive] [--surround off|1|2] [--pansep 0..100] [--loop SECONDS]\n"
+    L"       [--subsong N]\n";
 
 struct Options {
     std::wstring in, out;
@@ -30,6 +32,7 @@ struct Options {
     DWORD flags = BASS_MUSIC_RAMPS;
     float pansep = 50.0f;
     double loopSeconds = -1.0;  // negative: play once
+    DWORD subsong = 0;
 };
 
 bool ParseNumber(const wchar_t* text, double low, double high, double& value) {
@@ -70,6 +73,9 @@ bool Parse(int argc, wchar_t** argv, Options& o) {
         } else if (arg == L"--pansep") {
             if (!ParseNumber(v.c_str(), 0, 100, n)) return false;
             o.pansep = float(n);
+        } else if (arg == L"--subsong") {
+            if (!ParseNumber(v.c_str(), 0, 65535, n) || n != double(DWORD(n))) return false;
+            o.subsong = DWORD(n);
         } else if (arg == L"--loop") {
             if (!ParseNumber(v.c_str(), 0, 86400, n)) return false;
             o.loopSeconds = n;
@@ -124,6 +130,12 @@ int Render(const Options& o) {
     HMUSIC music = BASS_MusicLoad(FALSE, o.in.c_str(), 0, 0, flags, 0);
     if (!music) {
         std::fwprintf(stderr, L"%ls: not a playable module\n", o.in.c_str());
+        BASS_Free();
+        return 1;
+    }
+    if (!BASS_MusicSelectSubsong(music, o.subsong)) {
+        std::fwprintf(stderr, L"%ls: no sub-song %lu\n", o.in.c_str(), o.subsong);
+        BASS_MusicFree(music);
         BASS_Free();
         return 1;
     }

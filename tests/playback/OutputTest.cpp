@@ -4,6 +4,8 @@
 #include "PlaybackTestSupport.h"
 #include "TinyModule.h"
 
+#include "ModuleWriter.h"
+
 #include <mmsystem.h>
 
 #include <cmath>
@@ -175,6 +177,51 @@ TEST_F(Output, FiveSongsJoinWithoutGapOrRepeatedOrMissingFrame) {
     }
     EXPECT_EQ(played.size(), expected.size());
     EXPECT_EQ(FirstDifference(played, expected), -1);
+}
+
+TEST_F(Output, SubsongsOfOneModuleEachPlayTrimmedAndScaledAndJoinWithoutGap) {
+    // One file, three songs of 1, 2 and 3 seconds, each opening with 0.4 s of silence.
+    th::ModuleSpec spec;
+    spec.format = th::ModuleFormat::It;
+    spec.speed = 1;
+    spec.leadRows = 20;
+    spec.soundRows = 25;
+    spec.tailRows = 5;  // each pass is silenced before the next
+    spec.subsongs = 3;
+    const std::string image = th::CModuleWriter::Write(spec);
+    std::vector<Song> list;
+    for (int k = 0; k < 3; k++) {
+        const float length = float(th::CModuleWriter::SubsongSeconds(spec, k));
+        list.push_back({L"a\\three.it", image, 5, 2, length, 0.4f, length - 0.1f, 0.5f / float(1 << k)});
+        list.back().subsong = k;
+    }
+    Open(list, 1);
+    flags = FLAG_SCALE_PEAK;
+    auto playlist = PlaylistOf({3, 1, 2});
+    ASSERT_TRUE(Load(playlist.get(), 0));
+    bool ended = false;
+    std::vector<float> played = Pull(*output, 64u << 20, 8 * 1111, &ended);
+    EXPECT_TRUE(ended);
+    // Each from its lead-in of 0.2 s to its end, at the gain of its own peak.
+    const size_t leadIn = 44100 * 2 / 10 * 2;
+    std::vector<float> expected;
+    for (int k : {2, 0, 1}) {
+        const Song& s = list[size_t(k)];
+        std::vector<float> alone = RenderAlone(image, LoadFlags(s), size_t(s.length * 44100) * 8, k);
+        ASSERT_EQ(alone.size(), size_t(s.length * 44100) * 2);
+        alone = Scaled(Slice(alone, leadIn, alone.size()), 1.0f / s.peak);
+        expected.insert(expected.end(), alone.begin(), alone.end());
+    }
+    EXPECT_EQ(played.size(), expected.size());
+    EXPECT_EQ(FirstDifference(played, expected), -1);
+
+    // A seek stays inside the sub-song: one second into the third song plays the rest of it,
+    // and the others follow as before.
+    ASSERT_TRUE(Load(playlist.get(), 0, 1.0f));
+    played = Pull(*output, 64u << 20, kBlock, &ended);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(played.size(), expected.size() - 44100 * 2);
+    EXPECT_EQ(FirstDifference(played, Slice(expected, 44100 * 2, expected.size())), -1);
 }
 
 TEST_F(Output, UnplayableSongsArePassedOverUpToFiveInARow) {

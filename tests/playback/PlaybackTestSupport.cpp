@@ -40,7 +40,8 @@ bool WriteCatalogue(const std::wstring& path, const std::vector<Song>& songs) {
                Element(L"CHAN", L"4") + Element(L"INST", std::to_wstring(s.instruments)) +
                Element(L"SIZE", std::to_wstring(s.image.size())) + Element(L"LENGTH", Number(s.length)) +
                Element(L"START", Number(s.start)) + Element(L"END", Number(s.end)) +
-               Element(L"PEAK", Number(s.peak)) + Element(L"RMS", Number(s.rms)) + L"</SONG>";
+               Element(L"PEAK", Number(s.peak)) + Element(L"RMS", Number(s.rms)) +
+               (s.subsong ? Element(L"SUBSONG", std::to_wstring(s.subsong)) : L"") + L"</SONG>";
     }
     xml += L"\r\n</LIBRARY>";
     std::string bytes(reinterpret_cast<const char*>(xml.data()), xml.size() * sizeof(wchar_t));
@@ -68,10 +69,14 @@ std::unique_ptr<CPlaylist> PlaylistOf(const std::vector<int>& ids) {
     return playlist;
 }
 
-std::vector<float> RenderAlone(const std::string& image, DWORD flags, size_t bytes) {
+std::vector<float> RenderAlone(const std::string& image, DWORD flags, size_t bytes, int subsong) {
     std::vector<float> samples;
     HMUSIC music = BASS_MusicLoad(TRUE, image.data(), 0, DWORD(image.size()), flags, 0);
     if (!music) return samples;
+    if (!BASS_MusicSelectSubsong(music, DWORD(subsong))) {
+        BASS_MusicFree(music);
+        return samples;
+    }
     std::vector<float> block(2048);
     while (samples.size() * sizeof(float) < bytes) {
         size_t want = std::min(block.size() * sizeof(float), bytes - samples.size() * sizeof(float));

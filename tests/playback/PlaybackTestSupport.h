@@ -43,6 +43,7 @@ struct Song {
     long long update = 0;
     std::wstring title;
     std::wstring artist = L"Tester";
+    int subsong = 0;        // written as SUBSONG when not 0
 };
 
 // Writes a file, making its folder first.
@@ -62,8 +63,8 @@ double ModuleSeconds(int rows, int speed = 1, int tempo = 125);
 std::unique_ptr<CPlaylist> PlaylistOf(const std::vector<int>& ids);
 
 // Decodes a module image alone, as the engine loads it (flags of the song and the setting),
-// from its start: up to `bytes` bytes, fewer where it ends.
-std::vector<float> RenderAlone(const std::string& image, DWORD flags, size_t bytes);
+// from the start of its sub-song `subsong`: up to `bytes` bytes, fewer where it ends.
+std::vector<float> RenderAlone(const std::string& image, DWORD flags, size_t bytes, int subsong = 0);
 
 // Pulls the engine's stream the way the output thread does, in blocks of `block` bytes, until
 // the stream ends or `limit` bytes came. Returns the samples delivered.
