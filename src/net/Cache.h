@@ -35,6 +35,10 @@ public:
     // Queue a song to protect from eviction or to release; applied at the next pass.
     void Protect(int songId);
     void Unprotect(int songId);
+    // Entry `row` of the favourites is about to be removed: its file is released unless
+    // another entry of them plays from the same file (another sub-song of the module, or the
+    // same song again).
+    void UnprotectEntry(const CPlaylist* favourites, int row, CLibrary* library);
     // Protects the files of the playlist's songs (the favourites) at the next pass and lets
     // passes begin. May be called again when the tree is rebuilt.
     void ProtectPlaylist(const CPlaylist* playlist, CLibrary* library);

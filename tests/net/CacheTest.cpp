@@ -286,6 +286,33 @@ TEST_F(CacheFavouritesTest, UnknownSongQueuedEarlierDoesNotUnprotectTheFavourite
     EXPECT_TRUE(Exists(Cached(L"fav\\third.mod")));
 }
 
+// Two favourites that play from one file (sub-songs of one module): the file stays protected
+// until the last of them goes.
+TEST_F(CacheFavouritesTest, FileSharedByTwoFavouritesStaysProtectedUntilBothGo) {
+    ASSERT_TRUE(nettest::WriteCatalogue(dir.File(L"Library.xml"), 1,
+                                        {{L"old\\first.mod", 400 * kKb, 10},
+                                         {L"old\\second.mod", 400 * kKb, 10},
+                                         {L"fav\\third.mod", 400 * kKb, 10},
+                                         {L"new\\fourth.mod", 400 * kKb, 10},
+                                         {L"new\\fifth.mod", 400 * kKb, 10},
+                                         {L"FAV\\third.mod", 400 * kKb, 10}}));
+    ASSERT_TRUE(library.Reload(0));
+    favourites.Add(6, false);
+    CCache cache(folder, &limitMb);
+    cache.ProtectPlaylist(&favourites, &library);
+    cache.UnprotectEntry(&favourites, 0, &library);
+    favourites.RemoveAt(0);
+    cache.AddFile();
+    ASSERT_TRUE(WaitGone(Cached(L"new\\fourth.mod")));
+    GiveAPassTime();
+    EXPECT_TRUE(Exists(Cached(L"fav\\third.mod")));
+
+    cache.UnprotectEntry(&favourites, 0, &library);
+    Make(L"new\\sixth.mod", 400, 5);
+    cache.AddFile(Cached(L"new\\sixth.mod"));
+    EXPECT_TRUE(WaitGone(Cached(L"fav\\third.mod")));
+}
+
 // The catalogue and the disk need not agree on case: the file system does not tell the two
 // apart, and neither does the cache.
 TEST_F(CacheFavouritesTest, FavouriteIsFoundWhateverTheCaseOfItsName) {
