@@ -13,15 +13,15 @@
 namespace th {
 namespace {
 
-// Renders the selected sub-song once from its start and measures its length, start and end
-// of sound and levels into *m.
-void RenderSubsong(openmpt::module& mod, ModuleMeasurement* m) {
+// Renders the selected sub-song once from its start, at most *budget frames (which it uses
+// up), and measures its length, start and end of sound and levels into *m.
+void RenderSubsong(openmpt::module& mod, ModuleMeasurement* m, int64_t* budget) {
     m->length = mod.get_duration_seconds();
 
     // One pass through the song (repeat count 0, the default), rendered in stereo.
     constexpr size_t kFrames = 4096;
     std::vector<float> buffer(kFrames * 2);
-    const int64_t maxFrames = static_cast<int64_t>(CModuleMeasure::kMaxSeconds * CModuleMeasure::kRate);
+    const int64_t maxFrames = *budget;
     int64_t frame = 0, first = -1, last = -1;
     double peak = 0;
     // Squares are summed from the first loud frame on; those after the latest loud frame
@@ -47,6 +47,7 @@ void RenderSubsong(openmpt::module& mod, ModuleMeasurement* m) {
         }
         frame += static_cast<int64_t>(got);
     }
+    *budget -= frame;
     if (first >= 0) {
         m->start = static_cast<double>(first) / CModuleMeasure::kRate;
         m->end = static_cast<double>(last + 1) / CModuleMeasure::kRate;
@@ -99,10 +100,11 @@ bool CModuleMeasure::Measure(const std::string& data, const std::string& extensi
         if (m.type == 1) m.instruments = mod.get_num_samples();
         m.subsongs = std::max(1, mod.get_num_subsongs());
         std::vector<ModuleMeasurement> all;
+        int64_t budget = static_cast<int64_t>(kMaxSeconds * kRate);
         for (int k = 0; k < m.subsongs; ++k) {
             mod.select_subsong(k);
             ModuleMeasurement one = m;
-            RenderSubsong(mod, &one);
+            RenderSubsong(mod, &one, &budget);
             all.push_back(std::move(one));
         }
         *out = std::move(all);

@@ -30,7 +30,8 @@ public:
     // above the interpolation residue of a silenced channel.
     static constexpr int kRate = 44100;
     static constexpr float kSilence = 0.001f;
-    // A render stops after this many seconds, so a damaged file cannot run for hours.
+    // A render stops after this many seconds, all sub-songs of a file together, so a damaged
+    // file cannot run for hours.
     static constexpr double kMaxSeconds = 2 * 3600;
 
     virtual ~CModuleMeasure() = default;
