@@ -1,5 +1,6 @@
 // Speed and memory of find in the library on the benchmark catalogue of 100,000 songs. Some
-// titles carry marker words so that queries find exactly 10, 1,000 and 5,000 songs: one-word
+// titles carry marker words so that queries find exactly 10, 1,000 and 5,000 songs, and one
+// word is in every title, so that a query finds all the songs the tree shows: one-word
 // queries name the marker alone, three-word queries add two syllables that most songs contain
 // (so that nearly every song has to be checked against all three words). Each query is timed
 // afresh (as after a pause in typing that follows a deleted word), narrowed (as while typing
@@ -37,12 +38,13 @@ double PrivateBytes() {
 }
 
 // Marker words: "Karo Quasar" in 10 titles, "Karo Nébula" (accented) in 1,000, "Karo Comet" in
-// 5,000. No generated text holds the three marker words otherwise.
+// 5,000, and "Orbit" in every title (so that a search finds every song the tree shows). No
+// generated text holds the marker words otherwise.
 std::wstring Marker(int id) {
-    if (id % 10000 == 7) return L" Karo Quasar";
-    if (id % 100 == 3) return L" Karo N\u00e9bula";
-    if (id % 20 == 1) return L" Karo Comet";
-    return std::wstring();
+    if (id % 10000 == 7) return L" Karo Quasar Orbit";
+    if (id % 100 == 3) return L" Karo N\u00e9bula Orbit";
+    if (id % 20 == 1) return L" Karo Comet Orbit";
+    return L" Orbit";
 }
 
 struct Query {
@@ -57,6 +59,7 @@ const Query kQueries[] = {
     {L"ka ro quasar", L"three words, 10 songs"},
     {L"ka ro nebula", L"three words, 1,000 songs"},
     {L"ka ro comet", L"three words, 5,000 songs"},
+    {L"orbit", L"one word, every shown song"},
 };
 
 // Best and median of the runs: on a busy machine the best run is the one that kept the
