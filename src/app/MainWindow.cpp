@@ -791,6 +791,8 @@ LRESULT CMainWindow::OnListNotify(NMHDR* header) {
     switch (header->code) {
     case NM_DBLCLK:       PlayFocused(); return 0;
     case NM_CUSTOMDRAW:   return list_->CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header), isActive_, nowSerial_);
+    case LVN_GETDISPINFOW: list_->GetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header)); return 0;
+    case LVN_ODFINDITEMW: return list_->FindItem(reinterpret_cast<NMLVFINDITEMW*>(header));
     case LVN_COLUMNCLICK: list_->SortByColumn(item->iSubItem); return 0;
     case LVN_BEGINDRAG:   list_->BeginDrag(); return 0;
     // The rows go at once, without a notification each.
@@ -841,7 +843,6 @@ void CMainWindow::OnTreeSelectionChanged(CPlaylist* playlist) {
 void CMainWindow::OnTreeItemDeleted(CPlaylist* playlist) {
     if (!playlist) return;
     std::unique_ptr<CPlaylist> owned(playlist);  // the node's, handed over with its deletion
-    if (list_ && list_->GetPlaylist() == playlist) list_->SetPlaylist(nullptr);
     OnPlaylistDeleted(playlist);
 }
 
@@ -1123,6 +1124,8 @@ void CMainWindow::OnEntryRemoving(CPlaylist* shown, int row) {
 
 // Deleting the playlist being played in order lets the audible song end with nothing after it.
 void CMainWindow::OnPlaylistDeleted(CPlaylist* playlist) {
+    // The list reads its rows from the playlist whenever it paints.
+    if (list_ && list_->GetPlaylist() == playlist) list_->SetPlaylist(nullptr);
     if (!output_ || !playlist) return;
     if (playlist == output_->GetPlaylist()) {
         output_->SetPlaylist(nullptr);

@@ -107,6 +107,8 @@ LRESULT ListHost::OnNotify(NMHDR* header) {
         return 0;
     case LVN_BEGINDRAG: list_->BeginDrag(); return 0;
     case LVN_DELETEALLITEMS: return TRUE;
+    case LVN_GETDISPINFOW: list_->GetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header)); return 0;
+    case LVN_ODFINDITEMW: return list_->FindItem(reinterpret_cast<NMLVFINDITEMW*>(header));
     }
     return 0;
 }

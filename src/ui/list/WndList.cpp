@@ -73,7 +73,9 @@ CWndList::CWndList(HINSTANCE instance, HWND parent, CLibrary* library, CPlaylist
     RECT client{};
     GetClientRect(parent, &client);
     listWindow_ = CreateWindowExW(0, WC_LISTVIEWW, nullptr,
-                                  WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, 0, 0,
+                                  WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS |
+                                      LVS_OWNERDATA,
+                                  0, 0,
                                   client.right, client.bottom, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SONGLIST)),
                                   instance, nullptr);
@@ -110,8 +112,8 @@ void CWndList::ClearRows() {
     SetRedraw(true);
 }
 
-// The whole fill runs with redraw off: the control then neither paints nor recomputes its
-// scroll bars per row.
+// Emptying the control first drops the old rows' selection and focus and scrolls to the top;
+// the new rows are only a count.
 void CWndList::SetPlaylist(CPlaylist* playlist) {
     playlist_ = playlist;
     SetRedraw(false);
@@ -126,55 +128,64 @@ void CWndList::SetPlaylist(CPlaylist* playlist) {
             layout_ = layout;
             RebuildColumns();
         }
-        AppendAllRows();
+        ShowAllRows();
     }
     SetRedraw(true);
     UpdateSortArrows();
 }
 
-void CWndList::AppendAllRows() {
-    const int count = playlist_->GetCount();
-    // Reserves the rows up front where the control supports it.
-    ListView_SetItemCountEx(listWindow_, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-    for (int i = 0, serial; (serial = playlist_->GetSerialAt(i)) != 0; ++i) AppendRow(serial);
-}
+void CWndList::ShowAllRows() { ListView_SetItemCountEx(listWindow_, playlist_->GetCount(), 0); }
 
 const CSong* CWndList::SongOfRow(int row) const {
     if (!playlist_ || !library_) return nullptr;
     return library_->GetSong(playlist_->GetIdAt(row));
 }
 
-// The item text (the hidden column's cell) goes in with the row, so that each cell is set
-// exactly once.
-void CWndList::AppendRow(int serial) {
-    const int row = RowCount();
-    const CSong* song = SongOfRow(row);
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    item.lParam = serial;
-    if (song && !song->FileName().empty()) {
-        item.mask |= LVIF_TEXT;
-        item.pszText = const_cast<wchar_t*>(song->FileName().data());
-    }
-    const int index = ListView_InsertItem(listWindow_, &item);
-    if (index >= 0 && song) SetCells(index, song, 1, static_cast<int>(columnIds_.size()) - 1);
+// The texts come from the song each time the control paints a cell: a song's texts do not
+// change while it is shown, and only the visible cells are ever formatted.
+void CWndList::GetDispInfo(NMLVDISPINFOW* info) {
+    LVITEMW& item = info->item;
+    if (!(item.mask & LVIF_TEXT)) return;
+    const CSong* song = SongOfRow(item.iItem);
+    const int index = item.iSubItem;
+    const wchar_t* text = nullptr;
+    if (song && index >= 0 && index < static_cast<int>(columnIds_.size()))
+        text = CellText(*song, columnIds_[index], cellText_);
+    if (!text) text = L"";
+    if (item.pszText && item.cchTextMax > 0)
+        lstrcpynW(item.pszText, text, item.cchTextMax);
+    else
+        item.pszText = const_cast<wchar_t*>(text);
 }
 
-void CWndList::FillRow(int row) {
-    const CSong* song = SongOfRow(row);
-    if (song) SetCells(row, song, 0, static_cast<int>(columnIds_.size()) - 1);
-}
-
-// Cells that would be empty are not set: a row's cells start empty and a song's texts do
-// not change while it is shown.
-void CWndList::SetCells(int row, const CSong* song, int firstIndex, int lastIndex) {
+// Letters typed into the list move to a row whose file name (the row's own text) starts with
+// them, from the row the control names on and round to the top, as a list holding its texts
+// does by itself.
+int CWndList::FindItem(const NMLVFINDITEMW* find) const {
+    const LVFINDINFOW& what = find->lvfi;
+    const int count = RowCount();
+    if (!playlist_ || !what.psz || !(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || count == 0)
+        return -1;
+    const bool partial = (what.flags & LVFI_PARTIAL) != 0;
+    const int length = lstrlenW(what.psz);
+    const int start = find->iStart >= 0 && find->iStart < count ? find->iStart : 0;
     std::wstring buffer;
-    for (int c = firstIndex; c <= lastIndex; ++c) {
-        const wchar_t* text = CellText(*song, columnIds_[c], buffer);
-        if (!text || !*text) continue;
-        ListView_SetItemText(listWindow_, row, c, const_cast<wchar_t*>(text));
+    for (int n = 0; n < count; ++n) {
+        int row = start + n;
+        if (row >= count) {
+            if (!(what.flags & LVFI_WRAP)) break;
+            row -= count;
+        }
+        const CSong* song = SongOfRow(row);
+        const wchar_t* name = song ? CellText(*song, kHiddenColumn, buffer) : nullptr;
+        if (!name) continue;
+        const int compared = partial ? std::min(lstrlenW(name), length) : -1;
+        if (partial && compared < length) continue;
+        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name, compared, what.psz,
+                           partial ? length : -1) == CSTR_EQUAL)
+            return row;
     }
+    return -1;
 }
 
 // ---- Columns ---------------------------------------------------------------------------------
@@ -228,15 +239,6 @@ void CWndList::ToggleColumn(int id) {
     const int width = stored && *stored > 0 ? *stored : ScaleForDpi(kDefaultColumnWidth, dpi_);
     if (!InsertColumn(shownColumns_ + 1, id, width)) return;
     ++shownColumns_;
-    // Only the new column's cells are formatted; the others keep their texts.
-    const int index = static_cast<int>(std::find(columnIds_.begin(), columnIds_.end(), id) -
-                                       columnIds_.begin());
-    if (index < static_cast<int>(columnIds_.size())) {
-        const int rows = RowCount();
-        for (int r = 0; r < rows; ++r) {
-            if (const CSong* song = SongOfRow(r)) SetCells(r, song, index, index);
-        }
-    }
     if (int* position = PositionOf(id)) *position = shownColumns_;
 }
 
@@ -371,7 +373,8 @@ LRESULT CWndList::CustomDraw(NMLVCUSTOMDRAW* draw, bool active, int currentSeria
             draw->nmcd.uItemState |= CDIS_SELECTED;
         else
             draw->nmcd.uItemState &= ~CDIS_SELECTED;
-        if (active && draw->nmcd.lItemlParam == currentSerial) draw->clrText = *highlightColour_;
+        if (active && currentSerial != 0 && SerialAt(row) == currentSerial)
+            draw->clrText = *highlightColour_;
         if (draw->nmcd.uItemState & CDIS_SELECTED) {
             draw->clrText = *backColour_;
             draw->clrTextBk = *highlightColour_;
@@ -406,15 +409,13 @@ int CWndList::FocusedSongId() const {
 }
 
 int CWndList::SerialAt(int row) const {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    return row >= 0 && ListView_GetItem(listWindow_, &item) ? static_cast<int>(item.lParam) : 0;
+    return playlist_ && row >= 0 && row < RowCount() ? playlist_->GetSerialAt(row) : 0;
 }
 
+// Item -1 stands for every row: one change and one notification, however many were selected.
 void CWndList::ClearSelection() {
-    for (int row = -1; (row = ListView_GetNextItem(listWindow_, row, LVNI_SELECTED)) >= 0;)
-        ListView_SetItemState(listWindow_, row, 0, LVIS_SELECTED);
+    if (ListView_GetSelectedCount(listWindow_) > 0)
+        ListView_SetItemState(listWindow_, -1, 0, LVIS_SELECTED);
     const int focused = FocusedRow();
     if (focused >= 0) ListView_SetItemState(listWindow_, focused, 0, LVIS_FOCUSED);
 }
@@ -446,11 +447,9 @@ void CWndList::SelectRandom() {
 }
 
 int CWndList::FindRowBySerial(int serial) const {
-    const int count = RowCount();
-    for (int row = 0; row < count; ++row) {
-        if (SerialAt(row) == serial) return row;
-    }
-    return -1;
+    if (!playlist_ || serial == 0) return -1;
+    const int row = playlist_->IndexOfSerial(serial);
+    return row < RowCount() ? row : -1;
 }
 
 void CWndList::SelectRowBySerial(int serial) {
@@ -510,7 +509,7 @@ void CWndList::Resort(int column, bool descending) {
     SetRedraw(false);
     DeleteRows();
     playlist_->Sort(column, descending);
-    AppendAllRows();
+    ShowAllRows();
     int row = -1;
     if (focusedSerial != 0) {
         row = playlist_->IndexOfSerial(focusedSerial);

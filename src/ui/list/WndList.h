@@ -6,6 +6,11 @@
 // playlists by dragging, and sends its commands (play, delete, add to favourites or to a
 // playlist) to the main window.
 //
+// The control is a view of the playlist (owner data): it holds only the row count and which
+// rows are selected and focused, and asks for the texts of the cells it paints (GetDispInfo),
+// so a playlist of any length shows at once. Row r is the playlist's entry at index r; the
+// entries are never copied.
+//
 // Everything here runs on the window thread.
 
 #include "app/Settings.h"
@@ -50,14 +55,14 @@ public:
     bool IsDragging() const { return dragging_; }
 
     // ---- Rows and columns ----
-    // Shows the playlist's entries (null: no rows), with the layout of its kind. Library and
-    // artist playlists are sorted by the settings' sort first.
+    // Shows the playlist's entries (null: no rows), with the layout of its kind and no row
+    // selected. Library and artist playlists are sorted by the settings' sort first.
     void SetPlaylist(CPlaylist* playlist);
     void ClearRows();
-    // A row for the entry at the next index of the shown playlist, carrying `serial`.
-    void AppendRow(int serial);
-    // Sets every cell text of row `row` from its entry's song.
-    void FillRow(int row);
+    // The control's requests, routed here by its parent: the text of one cell
+    // (LVN_GETDISPINFOW), and the row that typed letters name (LVN_ODFINDITEMW, -1 for none).
+    void GetDispInfo(NMLVDISPINFOW* info);
+    int FindItem(const NMLVFINDITEMW* find) const;
 
     void ToggleColumn(int id);
     void RebuildColumns();
@@ -133,8 +138,7 @@ private:
 
     // Rows without the redraw switching: the callers suspend redraw around a whole fill.
     void DeleteRows();
-    void AppendAllRows();
-    void SetCells(int row, const CSong* song, int firstIndex, int lastIndex);
+    void ShowAllRows();
     const CSong* SongOfRow(int row) const;
     std::vector<int> SelectedRows() const;
     void SetRedraw(bool on);
@@ -165,6 +169,7 @@ private:
     CPlaylist* playlist_ = nullptr;  // not owned
     CPlaylists* playlists_ = nullptr;
     std::vector<int> columnIds_;     // by column index; follows every insert and delete
+    std::wstring cellText_;          // the last formatted cell, until the control has copied it
     int shownColumns_ = 0;           // song columns, the hidden one not counted
     int layout_ = -1;                // -1 until the first playlist is shown
     int dragStartRow_ = -1;
