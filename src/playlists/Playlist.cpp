@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <cstring>
 #include <cwctype>
+#include <numeric>
 #include <string>
 #include <unordered_set>
 
@@ -17,45 +19,48 @@ namespace {
 
 const CLibrary* sortLibrary = nullptr;
 
+bool IsTextColumn(int column) {
+    return column == CPlaylist::kFileName || column == CPlaylist::kArtistColumn ||
+           column == CPlaylist::kTitle || column == CPlaylist::kVersion;
+}
+
+std::wstring_view SortText(const CSong& song, int column) {
+    switch (column) {
+    case CPlaylist::kFileName: return song.FileName();
+    case CPlaylist::kArtistColumn: return song.DisplayArtist();
+    case CPlaylist::kTitle: return song.DisplayTitle();
+    case CPlaylist::kVersion: return song.Tool();
+    }
+    return {};
+}
+
 // Texts compare by their UTF-16 codes with only the ASCII letters folded, so the order is
 // the same on every system whatever its locale; a prefix is the smaller.
-int CompareText(std::wstring_view a, std::wstring_view b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        wchar_t x = a[i], y = b[i];
-        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x + 32);
-        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y + 32);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+void AppendFolded(std::wstring& to, std::wstring_view text) {
+    for (wchar_t c : text) to += c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
 }
 
-int CompareUnsigned(int32_t a, int32_t b) {
-    uint32_t x = static_cast<uint32_t>(a), y = static_cast<uint32_t>(b);
-    return x == y ? 0 : (x < y ? -1 : 1);
+// A float as an unsigned key in the same order. A damaged catalogue may hold "nan"; it sorts
+// below every number so that the order stays consistent. -0 and 0 are one number.
+uint64_t RealKey(float value) {
+    if (std::isnan(value)) return 0;
+    value += 0.0f;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    bits = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+    return uint64_t{bits} + 1;
 }
 
-// A damaged catalogue may hold "nan"; it sorts below every number so that the order
-// stays consistent.
-int CompareReal(float a, float b) {
-    bool na = std::isnan(a), nb = std::isnan(b);
-    if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
-    return a == b ? 0 : (a < b ? -1 : 1);
-}
-
-int CompareSongs(const CSong& a, const CSong& b, int column) {
+// Counts and sizes compare as unsigned numbers, times and levels as floats.
+uint64_t NumberKey(const CSong& song, int column) {
     switch (column) {
-    case CPlaylist::kFileName: return CompareText(a.FileName(), b.FileName());
-    case CPlaylist::kArtistColumn: return CompareText(a.DisplayArtist(), b.DisplayArtist());
-    case CPlaylist::kTitle: return CompareText(a.DisplayTitle(), b.DisplayTitle());
-    case CPlaylist::kSize: return CompareUnsigned(a.size, b.size);
-    case CPlaylist::kChannels: return CompareUnsigned(a.channels, b.channels);
-    case CPlaylist::kInstruments: return CompareUnsigned(a.instruments, b.instruments);
-    case CPlaylist::kType: return CompareUnsigned(a.type, b.type);
-    case CPlaylist::kVersion: return CompareText(a.Tool(), b.Tool());
-    case CPlaylist::kDuration: return CompareReal(a.PlayLength(), b.PlayLength());
-    case CPlaylist::kPeak: return CompareReal(a.peak, b.peak);
-    case CPlaylist::kRms: return CompareReal(a.rms, b.rms);
+    case CPlaylist::kSize: return static_cast<uint32_t>(song.size);
+    case CPlaylist::kChannels: return static_cast<uint32_t>(song.channels);
+    case CPlaylist::kInstruments: return static_cast<uint32_t>(song.instruments);
+    case CPlaylist::kType: return static_cast<uint32_t>(song.type);
+    case CPlaylist::kDuration: return RealKey(song.PlayLength());
+    case CPlaylist::kPeak: return RealKey(song.peak);
+    case CPlaylist::kRms: return RealKey(song.rms);
     }
     return 0;
 }
@@ -109,6 +114,7 @@ int CPlaylist::Add(int songId, bool allowDuplicate) {
     }
     items_.emplace_back(songId);
     sortColumn_ = 0;
+    ordered_ = false;
     return GetCount() - 1;
 }
 
@@ -135,6 +141,7 @@ void CPlaylist::AddAll(const CPlaylist* other, bool allowDuplicate) {
         if (!allowDuplicate && !present.insert(id).second) continue;
         items_.emplace_back(id);
         sortColumn_ = 0;
+        ordered_ = false;
     }
 }
 
@@ -147,6 +154,7 @@ void CPlaylist::RemoveAt(int index) {
 void CPlaylist::Move(int from, int to) {
     CLockGuard guard(EntriesLock());
     sortColumn_ = 0;
+    ordered_ = false;
     int count = GetCount();
     if (from < 0 || from >= count) return;
     if (to < 0) to = 0;
@@ -161,22 +169,53 @@ void CPlaylist::Move(int from, int to) {
     }
 }
 
+// Each entry's key is made once, a folded copy of its text or a number, instead of the songs
+// being looked up and their texts folded again at every comparison: 100,000 entries then sort
+// in a fraction of the time. The entries change in one step at the end.
 void CPlaylist::Sort(int column, bool descending) {
+    // A stable sort by the keys the entries are already in order of changes nothing.
+    const bool inOrder = ordered_ && column == sortColumn_ && descending == descending_;
     sortColumn_ = column;
     descending_ = descending;
+    if (inOrder) return;
+    ordered_ = false;
     if (items_.empty() || column < kFileName || column > kRms || !sortLibrary) return;
-    const CLibrary* library = sortLibrary;
-    CLockGuard guard(EntriesLock());
+    const size_t n = items_.size();
+    std::vector<const CSong*> songs(n);
+    for (size_t i = 0; i < n; ++i) songs[i] = sortLibrary->GetSong(items_[i].songId);
+    std::vector<uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
     // An entry without a song goes after every entry with one, in either direction.
-    std::stable_sort(items_.begin(), items_.end(),
-                     [library, column, descending](const CPlaylistItem& x, const CPlaylistItem& y) {
-                         const CSong* a = library->GetSong(x.songId);
-                         const CSong* b = library->GetSong(y.songId);
-                         if (!a) return false;
-                         if (!b) return true;
-                         int order = CompareSongs(*a, *b, column);
-                         return descending ? order > 0 : order < 0;
-                     });
+    const auto withSongs = std::stable_partition(order.begin(), order.end(),
+                                                 [&songs](uint32_t i) { return songs[i] != nullptr; });
+    if (IsTextColumn(column)) {
+        std::wstring folded;
+        std::vector<uint32_t> at(n + 1), length(n);
+        for (auto i = order.begin(); i != withSongs; ++i) {
+            at[*i] = static_cast<uint32_t>(folded.size());
+            AppendFolded(folded, SortText(*songs[*i], column));
+            length[*i] = static_cast<uint32_t>(folded.size()) - at[*i];
+        }
+        const std::wstring_view all(folded);
+        auto text = [&](uint32_t i) { return all.substr(at[i], length[i]); };
+        if (descending)
+            std::stable_sort(order.begin(), withSongs, [&](uint32_t a, uint32_t b) { return text(b) < text(a); });
+        else
+            std::stable_sort(order.begin(), withSongs, [&](uint32_t a, uint32_t b) { return text(a) < text(b); });
+    } else {
+        std::vector<uint64_t> keys(n);
+        for (auto i = order.begin(); i != withSongs; ++i) keys[*i] = NumberKey(*songs[*i], column);
+        if (descending)
+            std::stable_sort(order.begin(), withSongs, [&](uint32_t a, uint32_t b) { return keys[b] < keys[a]; });
+        else
+            std::stable_sort(order.begin(), withSongs, [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+    }
+    std::vector<CPlaylistItem> sorted;
+    sorted.reserve(n);
+    for (uint32_t i : order) sorted.push_back(items_[i]);
+    CLockGuard guard(EntriesLock());
+    items_.swap(sorted);
+    ordered_ = true;
 }
 
 void CPlaylist::GetSortState(int& column, bool& descending) const {
@@ -211,6 +250,7 @@ bool CPlaylist::Load(const wchar_t* path) {
     loadedSort_ = 0;
     descending_ = false;
     sortColumn_ = 0;
+    ordered_ = false;
     items_.clear();
     currentElement_ = Element::None;
     const bool opened = Open(path, 0);

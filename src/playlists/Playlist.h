@@ -58,6 +58,8 @@ public:
     void RemoveAt(int index);
     // Moves the entry at from to position to; the entries between shift by one.
     void Move(int from, int to);
+    // Stable: equal keys keep their order. Entries whose song the library does not hold go
+    // last. Sorting again by the sort in force, with no entry added or moved since, does no work.
     void Sort(int column, bool descending);
     void GetSortState(int& column, bool& descending) const;
 
@@ -87,4 +89,5 @@ private:
     int sortColumn_ = 0;
     int loadedSort_ = 0;
     bool descending_ = false;
+    bool ordered_ = false;  // the entries are in the order of the last sort, which did sort them
 };
