@@ -393,6 +393,19 @@ TEST_F(WndListTest, KeysPlayPauseAndSelectAll) {
     EXPECT_EQ(SelectedRows().size(), 8u);
 }
 
+// The control asks its parent for the row that typed letters name, from the row after the
+// focused one on; letters typed in quick succession add up to one name.
+TEST_F(WndListTest, TypedLettersMoveToARowByItsFileName) {
+    auto user = Playlist(CPlaylist::kUser);
+    List().SetPlaylist(user.get());
+    List().SelectRow(0);
+    SendMessageW(ListWindow(), WM_CHAR, L'E', 1);
+    EXPECT_EQ(List().FocusedRow(), 2);  // echo
+    for (wchar_t c : std::wstring(L"cho2")) SendMessageW(ListWindow(), WM_CHAR, c, 1);
+    EXPECT_EQ(List().FocusedRow(), 5);  // echo2
+    EXPECT_EQ(SelectedRows(), std::vector<int>{5});
+}
+
 TEST_F(WndListTest, SelectionGoesToFavouritesNewAndExistingPlaylists) {
     CPlaylist mine(CPlaylist::kUser);
     CPlaylist yours(CPlaylist::kUser);

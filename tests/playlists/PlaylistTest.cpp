@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <set>
 #include <string>
@@ -128,6 +129,28 @@ TEST_F(PlaylistTest, SortIsStableInBothDirections) {
     EXPECT_EQ((std::vector<int>{4, 3, 2, 1}), Ids(playlist));
     playlist.Sort(12, false);  // unknown column: order stays
     EXPECT_EQ((std::vector<int>{4, 3, 2, 1}), Ids(playlist));
+}
+
+// A list is sorted again each time it is shown; entries added or moved since the last sort
+// take their places, and levels from a damaged catalogue ("nan") keep one consistent place.
+TEST_F(PlaylistTest, SortingAgainPlacesEntriesChangedSince) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Load({{L"b", L"d\\1.mod", 1, 0.5f}, {L"c", L"d\\2.mod", 1, nan}, {L"a", L"d\\3.mod", 1, -0.0f},
+          {L"d", L"d\\4.mod", 1, 0.0f}});
+    CPlaylist playlist(CPlaylist::kArtist);
+    for (int id : {1, 2}) playlist.Add(id, true);
+    playlist.Sort(CPlaylist::kTitle, false);
+    playlist.Add(3, true);
+    playlist.Sort(CPlaylist::kTitle, false);
+    EXPECT_EQ((std::vector<int>{3, 1, 2}), Ids(playlist));
+    playlist.Move(0, 2);
+    playlist.Sort(CPlaylist::kTitle, false);
+    EXPECT_EQ((std::vector<int>{3, 1, 2}), Ids(playlist));
+    playlist.Add(4, true);
+    playlist.Sort(CPlaylist::kPeak, false);  // nan lowest, -0 and 0 equal
+    EXPECT_EQ((std::vector<int>{2, 3, 4, 1}), Ids(playlist));
+    playlist.Sort(CPlaylist::kPeak, true);
+    EXPECT_EQ((std::vector<int>{1, 3, 4, 2}), Ids(playlist));
 }
 
 TEST_F(PlaylistTest, SavesAndLoadsTheSortedFile) {
