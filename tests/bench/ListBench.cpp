@@ -105,6 +105,17 @@ void Measure(const Case& c, CLibrary* library, CPlaylists* playlists) {
         Timed(window, fill, [&] { list.SetPlaylist(target); });
         Timed(window, paint, [&] { InvalidateRect(window, nullptr, TRUE); });
     }
+    // What follows every switch and every Next: a row selected (and the one before cleared), and
+    // Ctrl+A with a click that clears it.
+    Figure select, all;
+    for (int i = 0; i < c.clicks * 5; ++i)
+        Timed(window, select, [&] { list.SelectRow((i * 7919) % c.rows); });
+    for (int i = 0; i < c.clicks; ++i) {
+        Timed(window, all, [&] {
+            list.SelectAll();
+            list.SelectRow(0);
+        });
+    }
     th::PumpFor(10);
     std::printf("%s (%zu columns, %d rows):\n", c.label, list.ColumnIds().size() - 1, list.RowCount());
     show.Print("first show");
@@ -113,6 +124,8 @@ void Measure(const Case& c, CLibrary* library, CPlaylists* playlists) {
     clear.Print("  clear");
     fill.Print("  fill+paint");
     paint.Print("  paint only");
+    select.Print("select a row");
+    all.Print("all, then one");
     if (!c.sortEveryColumn) return;
     // A first click on each column sorts ascending from the order the previous one left.
     std::printf("  sort click by each column:");

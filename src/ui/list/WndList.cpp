@@ -19,6 +19,9 @@
 
 namespace {
 
+// Up to this many selected rows are cleared one by one.
+constexpr int kFewRows = 256;
+
 constexpr DWORD kExtendedStyles =
     LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER;
 
@@ -413,9 +416,18 @@ int CWndList::SerialAt(int row) const {
 }
 
 // Item -1 stands for every row: one change and one notification, however many were selected.
+// The control keeps the selection as ranges of rows and finds the selected ones at once, but
+// a change of state for every row (item -1) walks all the rows: a few selected rows are
+// cleared one by one, a great many all together, without a repaint of each.
 void CWndList::ClearSelection() {
-    if (ListView_GetSelectedCount(listWindow_) > 0)
+    if (ListView_GetSelectedCount(listWindow_) > kFewRows) {
+        SetRedraw(false);
         ListView_SetItemState(listWindow_, -1, 0, LVIS_SELECTED);
+        SetRedraw(true);
+    } else {
+        for (int row = -1; (row = ListView_GetNextItem(listWindow_, row, LVNI_SELECTED)) >= 0;)
+            ListView_SetItemState(listWindow_, row, 0, LVIS_SELECTED);
+    }
     const int focused = FocusedRow();
     if (focused >= 0) ListView_SetItemState(listWindow_, focused, 0, LVIS_FOCUSED);
 }
@@ -457,8 +469,12 @@ void CWndList::SelectRowBySerial(int serial) {
     if (row >= 0) SelectRow(row);
 }
 
-// Item -1 stands for every row.
-void CWndList::SelectAll() { ListView_SetItemState(listWindow_, -1, LVIS_SELECTED, LVIS_SELECTED); }
+// Item -1 stands for every row; the list is painted once afterwards, not row by row.
+void CWndList::SelectAll() {
+    SetRedraw(false);
+    ListView_SetItemState(listWindow_, -1, LVIS_SELECTED, LVIS_SELECTED);
+    SetRedraw(true);
+}
 
 std::vector<int> CWndList::SelectedRows() const {
     std::vector<int> rows;
