@@ -10,9 +10,9 @@ export TH_NATIVE_DIR=$native
 
 echo "== catalogue: load, memory, lookups";   "$root/scripts/wine-run.sh" "$win/bench/bench_LibraryBench.exe"
 echo "== library tree: build of 100,000 songs, memory"; "$root/scripts/wine-run.sh" "$win/bench/bench_TreeBench.exe"
-echo "== find in the library: per keystroke, list fill, memory"; "$root/scripts/wine-run.sh" "$win/bench/bench_SearchBench.exe"
+echo "== find in the library: per keystroke, list fill up to every song, memory"; "$root/scripts/wine-run.sh" "$win/bench/bench_SearchBench.exe"
 echo "== song cache: scan and eviction";      "$root/scripts/wine-run.sh" "$win/bench/bench_CacheBench.exe"
-echo "== song list: show, switch and sort 5,000 rows"; "$root/scripts/wine-run.sh" "$win/bench/bench_ListBench.exe"
+echo "== song list: show, switch, select and sort 5,000 and 100,000 rows"; "$root/scripts/wine-run.sh" "$win/bench/bench_ListBench.exe"
 echo "== gzip bomb: disk taken while a 1 GB bomb is unpacked"; "$root/scripts/wine-run.sh" "$win/bench/bench_UnpackBench.exe"
 echo "== playlists: adding 50,000 songs, memory per loaded playlist"; "$root/scripts/wine-run.sh" "$win/bench/bench_PlaylistBench.exe"
 echo "== song download: CNet against curl";   "$root/tests/bench/NetBench.sh" "$win"
