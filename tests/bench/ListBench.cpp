@@ -79,15 +79,18 @@ struct Case {
 void Measure(const Case& c, CLibrary* library, CPlaylists* playlists) {
     Settings fields;
     if (c.allColumns) {
-        for (int id = 1; id <= 11; ++id) fields.columnPositions[0][id - 1] = id;
+        for (int layout = 0; layout < 2; ++layout) {
+            for (int id = 1; id <= 11; ++id) fields.columnPositions[layout][id - 1] = id;
+        }
     }
     th::ListHost host(library, playlists, &fields);
     CWndList& list = host.List();
     HWND window = host.ListWindow();
-    CPlaylist first(CPlaylist::kArtist), second(CPlaylist::kArtist);
+    CPlaylist first(CPlaylist::kArtist), second(CPlaylist::kArtist), favourites(CPlaylist::kFavourites);
     for (int i = 0; i < c.rows; ++i) {
         first.Add(c.firstId + i, true);
         second.Add(c.secondId + i, true);
+        favourites.Add(c.secondId + i, true);
     }
     Figure show, switches, sorts, clear, fill, paint;
     Timed(window, show, [&] { list.SetPlaylist(&first); });
@@ -105,6 +108,12 @@ void Measure(const Case& c, CLibrary* library, CPlaylists* playlists) {
         Timed(window, fill, [&] { list.SetPlaylist(target); });
         Timed(window, paint, [&] { InvalidateRect(window, nullptr, TRUE); });
     }
+    // A switch to a list of another kind builds the other layout's columns as well.
+    Figure layouts;
+    for (int i = 0; i < c.switches; ++i) {
+        CPlaylist* target = i % 2 == 0 ? &favourites : &first;
+        Timed(window, layouts, [&] { list.SetPlaylist(target); });
+    }
     // What follows every switch and every Next: a row selected (and the one before cleared), and
     // Ctrl+A with a click that clears it.
     Figure select, all;
@@ -120,6 +129,7 @@ void Measure(const Case& c, CLibrary* library, CPlaylists* playlists) {
     std::printf("%s (%zu columns, %d rows):\n", c.label, list.ColumnIds().size() - 1, list.RowCount());
     show.Print("first show");
     switches.Print("switch");
+    layouts.Print("switch layout");
     sorts.Print("sort click");
     clear.Print("  clear");
     fill.Print("  fill+paint");
