@@ -112,16 +112,26 @@ TEST(TreeBuild, StopWhileNodesAreInsertedEndsWithoutDeadlockOrLeak) {
     Fixture f;
     ASSERT_TRUE(treetest::WriteLargeCatalogue(f.data.File(L"Library.xml"), 30000, 20000));
     ASSERT_TRUE(f.tree->StartBuild());
-    HTREEITEM library = nullptr;
-    // Wait until the window thread is being sent batches of nodes.
-    ASSERT_TRUE(th::PumpUntil([&] {
-        if (!library) {
-            library = reinterpret_cast<HTREEITEM>(
-                SendMessageW(f.tree->GetControl(), TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    // The window thread takes only the nodes it is sent, one batch at a time, until the first
+    // artists are in; the build thread then waits inside the send of the next batch, however
+    // quickly it builds.
+    auto waitForBatch = [] {
+        for (int i = 0; i < 6000; ++i) {
+            if (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) return true;
+            Sleep(10);
         }
-        return library && SendMessageW(f.tree->GetControl(), TVM_GETNEXTITEM, TVGN_CHILD,
-                                       reinterpret_cast<LPARAM>(library)) != 0;
-    }, 60000));
+        return false;
+    };
+    HTREEITEM library = nullptr;
+    for (;;) {
+        ASSERT_TRUE(waitForBatch());
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (!library) library = reinterpret_cast<HTREEITEM>(SendMessageW(f.tree->GetControl(), TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        if (library && SendMessageW(f.tree->GetControl(), TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(library)))
+            break;
+    }
+    ASSERT_TRUE(waitForBatch());
     EXPECT_FALSE(f.tree->IsReady());
     // The window goes while the thread may be inside a sent batch: the stop lets it through.
     f.tree.reset();

@@ -81,9 +81,11 @@ void CTreeBuild::Stop() {
     // messages are handled while waiting, and nothing else is dispatched. The thread checks the
     // stop between steps, so it ends quickly; should a slow disk hold one step for long, the
     // wait goes on all the same, since the thread uses this object, the library and the tree.
+    // A batch already waiting counts too, even one this thread has looked at without taking it:
+    // waiting for new input only would then wait for ever.
     HANDLE thread = thread_.get();
     for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+        DWORD r = MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
         if (r != WAIT_OBJECT_0 + 1) break;  // ended (or the handle is unusable)
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
