@@ -6,22 +6,37 @@
 # writer. An overrides file names each package's copyright holders as the songs' artists
 # where the modules name none. The catalogue builder then measures every song. The library
 # lives outside the checkout ($TH_CACHE or ~/.cache/tunehaven, folder demo-library) and is
-# rebuilt only when it is missing; remove that folder to start afresh.
+# assembled only when it is missing; remove that folder to start afresh. A library whose
+# catalogue an older builder wrote (one song a module, before sub-songs) has its catalogue
+# built again in place, which keeps the songs' ids.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache_root=${TH_CACHE:-$HOME/.cache/tunehaven}
 demo="$cache_root/demo-library"
 native=${TH_NATIVE_DIR:-$root/build/native}
 
+# What .complete holds once the catalogue is of the current builder's kind.
+mark="catalogue with sub-songs"
+
+tools() {
+  if [ ! -x "$native/tunehaven-catalog" ] || [ ! -x "$native/tunehaven-modgen" ]; then
+    echo "demo-library: building the native tools in $native" >&2
+    "$root/scripts/build.sh" native "$native" >&2
+  fi
+}
+
 if [ -f "$demo/.complete" ] && [ -f "$demo/Library.xml" ]; then
+  if ! grep -qxF "$mark" "$demo/.complete"; then
+    tools
+    echo "demo-library: building the catalogue again with sub-songs" >&2
+    "$native/tunehaven-catalog" "$demo" --overrides "$demo/overrides.txt" --quiet >&2
+    echo "$mark" >"$demo/.complete"
+  fi
   echo "$demo"
   exit 0
 fi
 
-if [ ! -x "$native/tunehaven-catalog" ] || [ ! -x "$native/tunehaven-modgen" ]; then
-  echo "demo-library: building the native tools in $native" >&2
-  "$root/scripts/build.sh" native "$native" >&2
-fi
+tools
 music=$("$root/scripts/fetch-music.sh" | tail -n1)
 
 # The copyright holders named in the "Files: *" stanza of a Debian copyright file, one a
@@ -74,5 +89,5 @@ mkdir -p "$tmp/tunehaven"
 "$native/tunehaven-catalog" "$tmp" --overrides "$overrides" --quiet >&2
 rm -rf "$demo"
 mv "$tmp" "$demo"
-touch "$demo/.complete"
+echo "$mark" >"$demo/.complete"
 echo "$demo"
