@@ -22,9 +22,10 @@ namespace {
 
 constexpr int kAttempts = 5;
 constexpr DWORD kCancelWaitMs = 5000;
-// Bodies are read as they arrive, up to this much at a time, and unpacked in blocks of the
-// same size: a song of several megabytes takes a few dozen calls rather than thousands.
+// Bodies are read and unpacked in blocks of up to this size: a song of several megabytes takes
+// a few dozen calls rather than thousands.
 constexpr DWORD kBlockSize = 65536;
+constexpr DWORD kMinBlockSize = 4096;
 constexpr size_t kVersionBytes = 31;
 
 // Always ask the server: a cached version answer would hide a newer catalogue for good.
@@ -236,12 +237,13 @@ CNet::Transfer::Outcome CNet::Transfer::Attempt(DWORD& version) {
     if (!file) return kFailed;
     uint64_t received = 0;
     bool written = true;
-    // A read waits until its whole buffer is filled, so each asks for what has arrived: a slow
-    // server's body still shows its progress, and a cancel is seen, between two of its pieces.
-    std::vector<char> buffer(kBlockSize);
-    DWORD count = 0, available = 0;
-    while (Running() && InternetQueryDataAvailable(request.get(), &available, 0, 0) && available &&
-           InternetReadFile(request.get(), buffer.data(), std::min(available, kBlockSize), &count) && count) {
+    // A read waits until its whole block has arrived. Blocks are large, but a body comes in at
+    // least sixteen of them, so that a slow server's transfer still shows its progress and sees
+    // a cancel between two of its pieces.
+    const DWORD block = std::clamp<DWORD>(length / 16, kMinBlockSize, kBlockSize);
+    std::vector<char> buffer(block);
+    DWORD count = 0;
+    while (Running() && InternetReadFile(request.get(), buffer.data(), block, &count) && count) {
         if (fwrite(buffer.data(), 1, count, file.get()) != count) {
             written = false;
             break;
