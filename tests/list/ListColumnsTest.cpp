@@ -71,6 +71,8 @@ TEST(ListColumns, CellsOfEveryColumn) {
     EXPECT_EQ(Cell(song, 12), L"<unset>");
     song.type = 9;
     EXPECT_EQ(Cell(song, 7), L"<unset>");
+    song.subsong = 2;  // the third song of the module's file
+    EXPECT_EQ(Cell(song, 1), L"tune (3)");
 }
 
 // Artists, titles and file names are shown whole, however long.

@@ -73,7 +73,12 @@ std::wstring FormatCount(int32_t count) {
 const wchar_t* CellText(const CSong& song, int id, std::wstring& buffer) {
     switch (id) {
     case kHiddenColumn:
-    case 1: return song.FileName().data();
+    case 1:
+        // The further songs of a module share its file; their number tells them apart.
+        if (song.subsong <= 0) return song.FileName().data();
+        buffer.assign(song.FileName());
+        buffer += L" (" + std::to_wstring(song.subsong + 1) + L")";
+        break;
     case 2: return song.DisplayArtist().data();
     case 3: return song.DisplayTitle().data();
     case 4: buffer = FormatSize(song.size); break;
