@@ -1104,7 +1104,7 @@ void CMainWindow::NewPlaylistCommand(CPlaylist* songs) {
 void CMainWindow::OnEntryRemoving(CPlaylist* shown, int row) {
     if (!shown) return;
     const int serial = shown->GetSerialAt(row);
-    if (shown->GetKind() == CPlaylist::kFavourites) cache_->UnprotectEntry(shown, row, library_.get());
+    if (shown->GetKind() == CPlaylist::kFavourites) cache_->Unprotect(shown->GetIdAt(row));
     // The list removes the entry right after this: the playlist is written a little later,
     // and the totals are counted again once every selected row has gone.
     tree_->SaveSoon(shown);

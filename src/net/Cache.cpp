@@ -100,20 +100,6 @@ void CCache::Unprotect(int songId) {
     unprotectQueue_.push_back(songId);
 }
 
-void CCache::UnprotectEntry(const CPlaylist* favourites, int row, CLibrary* library) {
-    const CSong* song = favourites && library ? library->GetSong(favourites->GetIdAt(row)) : nullptr;
-    if (!song) return;
-    const std::wstring file(song->File());
-    const PathLess less;
-    for (int i = 0, id; (id = favourites->GetIdAt(i)) != 0; ++i) {
-        const CSong* other = i != row ? library->GetSong(id) : nullptr;
-        if (!other) continue;
-        const std::wstring otherFile(other->File());
-        if (!less(otherFile, file) && !less(file, otherFile)) return;
-    }
-    Unprotect(song->id);
-}
-
 void CCache::ProtectPlaylist(const CPlaylist* playlist, CLibrary* library) {
     // The ids go through the protect queue, which every pass applies before it evicts, so the
     // set of protected files is never changed while a pass reads it. They go to its front: a
@@ -248,12 +234,15 @@ void CCache::TakeQueues() {
     for (int id : protectQueue_) {
         std::wstring path = FileOf(id);
         if (path.empty()) break;
-        protectedPaths_.insert(path);
+        protectedPaths_[path].insert(id);
     }
     for (int id : unprotectQueue_) {
         std::wstring path = FileOf(id);
         if (path.empty()) break;
-        protectedPaths_.erase(path);
+        auto protectedPath = protectedPaths_.find(path);
+        if (protectedPath == protectedPaths_.end()) continue;
+        protectedPath->second.erase(id);
+        if (protectedPath->second.empty()) protectedPaths_.erase(protectedPath);
     }
     protectQueue_.clear();
     unprotectQueue_.clear();

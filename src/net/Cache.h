@@ -32,13 +32,10 @@ public:
     // Queues a newly written file (a full path below the cache folder) and asks for a pass;
     // with an empty path it only asks for a pass (after the limit changed).
     void AddFile(const std::wstring& path = {});
-    // Queue a song to protect from eviction or to release; applied at the next pass.
+    // Queue a song to protect from eviction or to release; applied at the next pass. A file
+    // stays protected while any song playing from it (another sub-song of the module) is.
     void Protect(int songId);
     void Unprotect(int songId);
-    // Entry `row` of the favourites is about to be removed: its file is released unless
-    // another entry of them plays from the same file (another sub-song of the module, or the
-    // same song again).
-    void UnprotectEntry(const CPlaylist* favourites, int row, CLibrary* library);
     // Protects the files of the playlist's songs (the favourites) at the next pass and lets
     // passes begin. May be called again when the tree is rebuilt.
     void ProtectPlaylist(const CPlaylist* playlist, CLibrary* library);
@@ -88,7 +85,7 @@ private:
     // Cache thread only. totalSize_ is the sum of the sizes in timeIndex_, which holds each
     // file once, oldest first; byPath_ finds a file's entry there.
     int64_t totalSize_ = 0;
-    std::set<std::wstring, PathLess> protectedPaths_;
+    std::map<std::wstring, std::set<int>, PathLess> protectedPaths_;  // with the songs protecting each
     TimeIndex timeIndex_;
     std::map<std::wstring, TimeIndex::iterator, PathLess> byPath_;
 

@@ -300,14 +300,14 @@ TEST_F(CacheFavouritesTest, FileSharedByTwoFavouritesStaysProtectedUntilBothGo) 
     favourites.Add(6, false);
     CCache cache(folder, &limitMb);
     cache.ProtectPlaylist(&favourites, &library);
-    cache.UnprotectEntry(&favourites, 0, &library);
+    cache.Unprotect(favourites.GetIdAt(0));
     favourites.RemoveAt(0);
     cache.AddFile();
     ASSERT_TRUE(WaitGone(Cached(L"new\\fourth.mod")));
     GiveAPassTime();
     EXPECT_TRUE(Exists(Cached(L"fav\\third.mod")));
 
-    cache.UnprotectEntry(&favourites, 0, &library);
+    cache.Unprotect(favourites.GetIdAt(0));
     Make(L"new\\sixth.mod", 400, 5);
     cache.AddFile(Cached(L"new\\sixth.mod"));
     EXPECT_TRUE(WaitGone(Cached(L"fav\\third.mod")));
