@@ -41,10 +41,9 @@ std::wstring_view CSong::Text(int index) const {
     return {texts_.data() + at_[index], next - 1 - at_[index]};
 }
 
-// The record the reader fills is set field by field for every song, mostly in the order the
-// texts lie in: a text none of whose followers is set yet is written in place. Otherwise the
-// layout is built afresh in a buffer kept for the thread and swapped in. Either way, once warm,
-// no setter allocates.
+// A catalogue record gives its texts in the order they lie in, so a text none of whose followers
+// is set yet is written in place, without an allocation once the record the reader fills is
+// warm. Any other change lays the texts out afresh.
 void CSong::SetText(int index, std::wstring_view text) {
     if (texts_.empty()) {
         texts_.assign(kTextCount, L'\0');
@@ -63,15 +62,14 @@ void CSong::SetText(int index, std::wstring_view text) {
         }
         return;
     }
-    thread_local std::wstring scratch;
-    scratch.clear();
+    std::wstring texts;
     uint32_t at[kTextCount];
     for (int i = 0; i < kTextCount; ++i) {
-        at[i] = static_cast<uint32_t>(scratch.size());
-        scratch += i == index ? text : Text(i);
-        scratch.push_back(L'\0');
+        at[i] = static_cast<uint32_t>(texts.size());
+        texts += i == index ? text : Text(i);
+        texts.push_back(L'\0');
     }
-    texts_.swap(scratch);
+    texts_.swap(texts);
     for (int i = 0; i < kTextCount; ++i) at_[i] = at[i];
 }
 
