@@ -184,9 +184,11 @@ LRESULT CMainWindow::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_HSCROLL:        return OnHScroll(wp, lp);
     case WM_HOTKEY:         OnTransportInput(CMediaKeys::CommandOfHotKey(wp)); return 0;
     case WM_APPCOMMAND:
-        if (!CMediaKeys::CommandOfAppCommand(lp)) break;
-        OnTransportInput(CMediaKeys::CommandOfAppCommand(lp));
-        return TRUE;
+        if (UINT command = CMediaKeys::CommandOfAppCommand(lp)) {
+            OnTransportInput(command);
+            return TRUE;
+        }
+        break;
     case WM_APP_TICK:       return OnTick();
     case WM_APP_NET_DONE:   return OnNetDone(wp, lp);
     case WM_APP_NET_FAILED: return OnNetFailed(wp);
@@ -690,11 +692,12 @@ void CMainWindow::MoveFocusToPane(int step) {
     const HWND panes[] = {searchBox_ ? searchBox_->GetWindow() : nullptr, tree_->GetControl(), list_->GetWindow()};
     const int count = int(std::size(panes));
     HWND focus = GetFocus();
-    int at = -1;
+    // Without a pane in focus, the first step lands on the first pane (or, backwards, the last).
+    int at = step > 0 ? count - 1 : 0;
     for (int i = 0; i < count; i++)
         if (panes[i] && (focus == panes[i] || IsChild(panes[i], focus))) at = i;
     for (int n = 1; n <= count; n++) {
-        HWND next = panes[((at < 0 ? (step > 0 ? -1 : 0) : at) + step * n + count * n) % count];
+        HWND next = panes[(at + step * n + count * count) % count];
         if (next && IsWindowVisible(next)) {
             SetFocus(next);
             return;
