@@ -53,34 +53,18 @@ void AddFigure(const char* what, int kind, int already, bool allowDuplicate) {
                 total / kRuns, worst, cpu / kRuns, count);
 }
 
-// Bytes in use on every heap of the process.
-size_t HeapBytesInUse() {
-    HANDLE heaps[64];
-    DWORD count = GetProcessHeaps(64, heaps);
-    size_t total = 0;
-    for (DWORD i = 0; i < count && i < 64; ++i) {
-        PROCESS_HEAP_ENTRY entry{};
-        HeapLock(heaps[i]);
-        while (HeapWalk(heaps[i], &entry)) {
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
-        }
-        HeapUnlock(heaps[i]);
-    }
-    return total;
-}
-
 void MemoryFigure() {
     th::TempDir dir;
     const std::wstring path = dir.File(L"list.xml");
     Songs(1, 100)->Save(path.c_str());
     std::vector<std::unique_ptr<CPlaylist>> loaded;
     loaded.reserve(kLoaded);
-    const size_t before = HeapBytesInUse();
+    const size_t before = th::HeapBytesInUse();
     for (int i = 0; i < kLoaded; ++i) {
         loaded.push_back(std::make_unique<CPlaylist>(CPlaylist::kUser));
         loaded.back()->Load(path.c_str());
     }
-    const double perPlaylist = double(HeapBytesInUse() - before) / kLoaded;
+    const double perPlaylist = double(th::HeapBytesInUse() - before) / kLoaded;
     std::printf("  heap kept per loaded playlist of 100 songs: %.1f KB (%d playlists: %.2f MB)\n",
                 perPlaylist / 1024.0, kLoaded, perPlaylist * kLoaded / 1048576.0);
 }

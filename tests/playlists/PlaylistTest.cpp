@@ -200,35 +200,19 @@ TEST_F(PlaylistTest, UnsortedSaveWritesNoSortAndKeepsEntriesAfterOnesWithoutASon
     EXPECT_EQ(th::XmlFile(L"\r\n<PLAYLIST>\r\n</PLAYLIST>"), th::ReadFileBytes(path));
 }
 
-// Bytes in use on every heap of the process.
-size_t HeapBytesInUse() {
-    HANDLE heaps[64];
-    DWORD count = GetProcessHeaps(64, heaps);
-    size_t total = 0;
-    for (DWORD i = 0; i < count && i < 64; ++i) {
-        PROCESS_HEAP_ENTRY entry{};
-        HeapLock(heaps[i]);
-        while (HeapWalk(heaps[i], &entry)) {
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
-        }
-        HeapUnlock(heaps[i]);
-    }
-    return total;
-}
-
 // The reader's buffers are made for the catalogue; fifty loaded playlists must not hold them.
 TEST_F(PlaylistTest, LoadedPlaylistsKeepNoReaderBuffers) {
     std::wstring path = dir_.File(L"list.xml");
     th::WriteFileBytes(path, th::XmlFile(L"<PLAYLIST><ID>4</ID><ID>5</ID></PLAYLIST>"));
     std::vector<std::unique_ptr<CPlaylist>> loaded;
     loaded.reserve(50);
-    const size_t before = HeapBytesInUse();
+    const size_t before = th::HeapBytesInUse();
     for (int i = 0; i < 50; ++i) {
         loaded.push_back(std::make_unique<CPlaylist>(CPlaylist::kUser));
         ASSERT_TRUE(loaded.back()->Load(path.c_str()));
         ASSERT_EQ(2, loaded.back()->GetCount());
     }
-    const size_t perPlaylist = (HeapBytesInUse() - before) / 50;
+    const size_t perPlaylist = (th::HeapBytesInUse() - before) / 50;
     EXPECT_LT(perPlaylist, 16u * 1024) << perPlaylist << " bytes per loaded playlist";
 }
 

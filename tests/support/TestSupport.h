@@ -128,4 +128,7 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 
+// Bytes in use on every heap of the process.
+size_t HeapBytesInUse();
+
 }  // namespace th
