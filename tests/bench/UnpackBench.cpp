@@ -42,19 +42,6 @@ bool WriteBomb(const std::wstring& path) {
     return fclose(out) == 0;
 }
 
-uint64_t FolderBytes(const std::wstring& folder) {
-    uint64_t total = 0;
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            total += (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-    return total;
-}
-
 struct Job {
     std::wstring source, destination;
     uint64_t limit = 0;
@@ -79,14 +66,14 @@ void Measure(const char* what, const std::wstring& bomb, const std::wstring& fol
     HANDLE thread = CreateThread(nullptr, 0, &Unpack, &job, 0, nullptr);
     uint64_t peak = 0;
     while (!job.done) {
-        peak = std::max(peak, FolderBytes(folder));
+        peak = std::max(peak, th::FolderBytes(folder));
         Sleep(2);
     }
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     printf("UnpackBench: %s (cap %.0f MB): %s in %.0f ms, peak on disk %.1f MB, left %.1f MB\n", what,
            limit / 1048576.0, job.result ? "unpacked" : "refused", Now() - start, peak / 1048576.0,
-           FolderBytes(folder) / 1048576.0);
+           th::FolderBytes(folder) / 1048576.0);
 }
 
 }  // namespace

@@ -288,27 +288,10 @@ bool WriteEmptyFile(const std::wstring& path, LONGLONG megabytes, WORD year) {
     return ok && SetWriteYear(path, year);
 }
 
-LONGLONG FolderBytes(const std::wstring& folder) {
-    LONGLONG total = 0;
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    do {
-        std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            total += FolderBytes(folder + name + L"\\");
-        else
-            total += (LONGLONG(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-    return total;
-}
-
 // Three songs of Alpha are cached, song 1 is a favourite; large files of other songs fill the
 // cache. The user picks the smallest cache size (100 MB) in the options.
 TEST_F(PlaylistsSurvive, CacheShrinksToItsLimitAndKeepsTheFavouritesFiles) {
-    constexpr LONGLONG kLimit = 100LL * 1048576;
+    constexpr uint64_t kLimit = 100ull * 1048576;
     std::wstring favourite, a, b, c;
     ASSERT_TRUE(Start([&] {
         ASSERT_TRUE(WriteLocalLibrary(kSongs));
@@ -322,11 +305,11 @@ TEST_F(PlaylistsSurvive, CacheShrinksToItsLimitAndKeepsTheFavouritesFiles) {
         ASSERT_TRUE(WriteEmptyFile(b, 60, 2002));
     }));
     const std::wstring cache = cacheFolder;
-    ASSERT_GT(FolderBytes(cache), kLimit);
+    ASSERT_GT(th::FolderBytes(cache), kLimit);
     Command(ID_CACHE_FIRST);
     EXPECT_EQ(settings.cacheLimit.load(), 100u);
     EXPECT_TRUE(playtest::WaitFor([&] { return !th::FileExists(a); }, 15000)) << "the oldest file goes";
-    EXPECT_LE(FolderBytes(cache), kLimit);
+    EXPECT_LE(th::FolderBytes(cache), kLimit);
     EXPECT_TRUE(th::FileExists(favourite));
     EXPECT_TRUE(th::FileExists(b));
     EXPECT_TRUE(th::FileExists(LocalSongFile(kSongs, 2)));
@@ -336,10 +319,10 @@ TEST_F(PlaylistsSurvive, CacheShrinksToItsLimitAndKeepsTheFavouritesFiles) {
     Stop();
     ASSERT_TRUE(WriteEmptyFile(c, 60, 2003));
     ASSERT_TRUE(Start());
-    ASSERT_GT(FolderBytes(cache), kLimit);
+    ASSERT_GT(th::FolderBytes(cache), kLimit);
     Command(ID_CACHE_FIRST);
     EXPECT_TRUE(playtest::WaitFor([&] { return !th::FileExists(b); }, 15000));
-    EXPECT_LE(FolderBytes(cache), kLimit);
+    EXPECT_LE(th::FolderBytes(cache), kLimit);
     EXPECT_TRUE(th::FileExists(favourite));
     EXPECT_TRUE(th::FileExists(c));
 
@@ -356,7 +339,7 @@ TEST_F(PlaylistsSurvive, CacheShrinksToItsLimitAndKeepsTheFavouritesFiles) {
     ASSERT_TRUE(Start());
     Command(ID_CACHE_FIRST);
     EXPECT_TRUE(playtest::WaitFor([&] { return !th::FileExists(favourite) && !th::FileExists(c); }, 15000));
-    EXPECT_LE(FolderBytes(cache), kLimit);
+    EXPECT_LE(th::FolderBytes(cache), kLimit);
     EXPECT_TRUE(th::FileExists(d));
 }
 

@@ -131,6 +131,23 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+uint64_t FolderBytes(const std::wstring& folder) {
+    uint64_t total = 0;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            total += FolderBytes(folder + name + L"\\");
+        else
+            total += (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+    return total;
+}
+
 size_t HeapBytesInUse() {
     HANDLE heaps[64];
     DWORD count = GetProcessHeaps(64, heaps);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -127,6 +128,9 @@ std::wstring BuildTreeFile(const std::wstring& name);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
+
+// Bytes in the files of `folder` (ending with a backslash) and of every folder below it.
+uint64_t FolderBytes(const std::wstring& folder);
 
 // Bytes in use on every heap of the process.
 size_t HeapBytesInUse();
