@@ -64,4 +64,45 @@ inline void ExpectPanesEdgeToEdge(HWND main) {
     EXPECT_EQ(right.right, client.right);
 }
 
+// Everything the client area holds, edge to edge, with nothing clipped or overlapping: the
+// panes as above, the rebar and the tree from the left edge, a list of some width, each band's
+// control inside the rebar and the window, clear of every other band and right of the one
+// before it or on a row below it, and the toolbar's buttons whole.
+inline void ExpectTidyLayout(HWND main) {
+    ExpectPanesEdgeToEdge(main);
+    CWndSplit* split = CMainWindow::FromHandle(main)->GetSplit();
+    RECT client{};
+    GetClientRect(main, &client);
+    RECT rebar = In(Rebar(main), main);
+    RECT right = In(split->GetRightPane(), main);
+    EXPECT_EQ(rebar.left, 0);
+    EXPECT_EQ(In(split->GetLeftPane(), main).left, 0);
+    EXPECT_GT(right.right - right.left, 0);
+
+    std::vector<RECT> controls;
+    int lastRight = 0, lastBottom = 0;
+    for (HWND child : Bands(main)) {
+        RECT c = In(child, Rebar(main));
+        EXPECT_GE(c.top, 0);
+        EXPECT_LE(c.bottom, rebar.bottom - rebar.top) << "a band's control is cut off";
+        EXPECT_LE(c.right, client.right) << "a band's control leaves the window";
+        for (const RECT& other : controls) {
+            RECT both{};
+            EXPECT_FALSE(IntersectRect(&both, &c, &other)) << "bands overlap";
+        }
+        // A band is right of the one before it, or on a row below it.
+        EXPECT_TRUE(c.left >= lastRight || c.top >= lastBottom) << "bands overlap";
+        controls.push_back(c);
+        lastRight = c.right;
+        lastBottom = c.bottom;
+    }
+    // The toolbar shows its buttons whole.
+    HWND toolbar = Bands(main)[1];
+    RECT button{}, area{};
+    SendMessageW(toolbar, TB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&button));
+    GetClientRect(toolbar, &area);
+    EXPECT_LE(button.bottom, area.bottom) << "the buttons are cut off";
+    EXPECT_LE(button.right, area.right) << "the buttons are cut off";
+}
+
 }  // namespace frametest

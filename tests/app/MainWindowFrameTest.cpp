@@ -31,35 +31,6 @@ protected:
     static void Scroll(HWND main, HWND trackbar, WORD code) {
         SendMessageW(Rebar(main), WM_HSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(trackbar));
     }
-    // Everything the client area holds, edge to edge, with nothing clipped or overlapping.
-    static void ExpectTidyLayout(HWND main) {
-        ExpectPanesEdgeToEdge(main);
-        CWndSplit* split = CMainWindow::FromHandle(main)->GetSplit();
-        RECT client{};
-        GetClientRect(main, &client);
-        RECT rebar = In(Rebar(main), main);
-        EXPECT_EQ(rebar.left, 0);
-        EXPECT_EQ(In(split->GetLeftPane(), main).left, 0);
-
-        int lastRight = 0, lastBottom = 0;
-        for (HWND child : Bands(main)) {
-            RECT c = In(child, Rebar(main));
-            EXPECT_GE(c.top, 0);
-            EXPECT_LE(c.bottom, rebar.bottom - rebar.top) << "a band's control is cut off";
-            EXPECT_LE(c.right, client.right);
-            // A band is right of the one before it, or on a row below it.
-            EXPECT_TRUE(c.left >= lastRight || c.top >= lastBottom) << "bands overlap";
-            lastRight = c.right;
-            lastBottom = c.bottom;
-        }
-        // The toolbar shows its buttons whole.
-        HWND toolbar = Bands(main)[1];
-        RECT button{}, area{};
-        SendMessageW(toolbar, TB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&button));
-        GetClientRect(toolbar, &area);
-        EXPECT_LE(button.bottom, area.bottom);
-        EXPECT_LE(button.right, area.right);
-    }
 };
 
 }  // namespace

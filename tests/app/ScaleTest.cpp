@@ -42,10 +42,6 @@ protected:
     void SetUp() override { th::StartWithEmptySettings(); }
     void TearDown() override { th::StartWithEmptySettings(); }
 
-    static bool Overlap(const RECT& a, const RECT& b) {
-        RECT both{};
-        return IntersectRect(&both, &a, &b) != 0;
-    }
     static SIZE IconSize(HIMAGELIST list) {
         int cx = 0, cy = 0;
         ImageList_GetIconSize(list, &cx, &cy);
@@ -89,33 +85,6 @@ protected:
         HWND progress = FindWindowExW(status, nullptr, PROGRESS_CLASSW, nullptr);
         RECT bar = In(progress, status);
         EXPECT_EQ(bar.right - bar.left, ScaleForDpi(100, dpi));
-    }
-
-    // Everything the client area holds, edge to edge, no control over another or outside.
-    static void ExpectTidyLayout(HWND main) {
-        ExpectPanesEdgeToEdge(main);
-        CWndSplit* split = CMainWindow::FromHandle(main)->GetSplit();
-        RECT client{};
-        GetClientRect(main, &client);
-        RECT rebar = In(Rebar(main), main);
-        RECT right = In(split->GetRightPane(), main);
-        EXPECT_GT(right.right - right.left, 0);
-
-        std::vector<RECT> controls;
-        for (HWND child : Bands(main)) {
-            RECT c = In(child, Rebar(main));
-            EXPECT_GE(c.top, 0);
-            EXPECT_LE(c.bottom, rebar.bottom - rebar.top) << "a band's control is cut off";
-            EXPECT_LE(c.right, client.right) << "a band's control leaves the window";
-            for (const RECT& other : controls) EXPECT_FALSE(Overlap(c, other)) << "bands overlap";
-            controls.push_back(c);
-        }
-        HWND toolbar = Bands(main)[1];
-        RECT button{}, area{};
-        SendMessageW(toolbar, TB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&button));
-        GetClientRect(toolbar, &area);
-        EXPECT_LE(button.bottom, area.bottom) << "the buttons are cut off";
-        EXPECT_LE(button.right, area.right) << "the buttons are cut off";
     }
 
     // The status bar's texts at their longest fit their parts, and the progress bar stays in
