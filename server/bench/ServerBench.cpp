@@ -41,21 +41,7 @@ long RssKb() {
 // song.php answered on fresh connections while 100 others trickle their request heads, a byte
 // per second each, as a slow or hostile client does.
 void SlowClientFigures(int port, int songs) {
-    std::vector<int> slow;
-    for (int i = 0; i < 100; ++i) {
-        const int fd = test::Connect(port);
-        if (fd < 0) continue;
-        const std::string start = "GET /song.php?id=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
-        send(fd, start.data(), start.size(), MSG_NOSIGNAL);
-        slow.push_back(fd);
-    }
-    std::atomic<bool> done{false};
-    std::thread trickle([&] {
-        while (!done) {
-            for (int fd : slow) send(fd, "a", 1, MSG_NOSIGNAL);
-            for (int i = 0; i < 10 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-    });
+    const test::SlowClients slow(port, 100, std::chrono::seconds(1));
     std::this_thread::sleep_for(std::chrono::seconds(1));
     std::vector<double> ms;
     int failed = 0;
@@ -66,14 +52,11 @@ void SlowClientFigures(int port, int songs) {
         if (r.status == 200 && r.ContentLength() == static_cast<long long>(r.body.size())) ms.push_back(Ms(t));
         else ++failed;
     }
-    done = true;
-    trickle.join();
-    for (int fd : slow) close(fd);
     std::sort(ms.begin(), ms.end());
     auto at = [&](double q) { return ms.empty() ? 0.0 : ms[std::min(ms.size() - 1, static_cast<size_t>(q * ms.size()))]; };
-    std::printf("song.php with %zu slow clients open: median %.1f ms, 95th percentile %.1f ms, max %.1f ms; "
+    std::printf("song.php with %d slow clients open: median %.1f ms, 95th percentile %.1f ms, max %.1f ms; "
                 "%d of %d failed (5 s time-out)\n",
-                slow.size(), at(0.5), at(0.95), ms.empty() ? 0.0 : ms.back(), failed, requests);
+                slow.Opened(), at(0.5), at(0.95), ms.empty() ? 0.0 : ms.back(), failed, requests);
 }
 
 // A request that announces a 1 GB body and sends as much of it as the server takes (at most

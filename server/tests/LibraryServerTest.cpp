@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -311,26 +310,10 @@ TEST(LibraryServer, AnswersWhileAHundredClientsTrickleTheirRequests) {
     Library lib;
     Server server(lib.dir.Path());
     ASSERT_TRUE(server.ok);
-    std::vector<int> slow;
-    for (int i = 0; i < 100; ++i) {
-        const int fd = test::Connect(server.Port());
-        ASSERT_GE(fd, 0);
-        const std::string start = "GET /song.php?id=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
-        send(fd, start.data(), start.size(), MSG_NOSIGNAL);
-        slow.push_back(fd);
-    }
-    std::atomic<bool> done{false};
-    std::thread trickle([&] {
-        while (!done) {
-            for (int fd : slow) send(fd, "a", 1, MSG_NOSIGNAL);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        }
-    });
+    const test::SlowClients slow(server.Port(), 100, std::chrono::milliseconds(300));
+    ASSERT_EQ(slow.Opened(), 100);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const auto song = HttpGet(server.Port(), "/song.php?id=3", 4);
-    done = true;
-    trickle.join();
-    for (int fd : slow) close(fd);
     EXPECT_EQ(song.status, 200);
     EXPECT_TRUE(GzipDecompress(song.body) == test::ReadFile(lib.dir / "two/c.it"));
 }

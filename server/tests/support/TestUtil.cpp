@@ -177,6 +177,33 @@ int FreePort() {
     return ntohs(addr.sin_port);
 }
 
+SlowClients::SlowClients(int port, int n, std::chrono::milliseconds interval) {
+    const std::string start = "GET /song.php?id=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+    for (int i = 0; i < n; ++i) {
+        const int fd = Connect(port);
+        if (fd < 0) continue;
+        send(fd, start.data(), start.size(), MSG_NOSIGNAL);
+        fds_.push_back(fd);
+    }
+    trickle_ = std::thread([this, interval] {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!done_) {
+            for (int fd : fds_) send(fd, "a", 1, MSG_NOSIGNAL);
+            wake_.wait_for(lock, interval, [this] { return done_; });
+        }
+    });
+}
+
+SlowClients::~SlowClients() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_ = true;
+    }
+    wake_.notify_all();
+    trickle_.join();
+    for (int fd : fds_) close(fd);
+}
+
 int Run(const std::string& command, std::string* output, bool mergeErrors) {
     FILE* p = popen((command + (mergeErrors ? " 2>&1" : "")).c_str(), "r");
     if (!p) return -1;

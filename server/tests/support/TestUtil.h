@@ -1,8 +1,12 @@
 #pragma once
 // Helpers for the native suites: temporary folders, generated modules, catalogue reading,
 // a raw HTTP client and running the built tools.
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ModuleWriter.h"
@@ -64,6 +68,26 @@ int Connect(int port);
 
 // A port that was free a moment ago on 127.0.0.1.
 int FreePort();
+
+// Slow or hostile clients for the life of the object: n connections to 127.0.0.1:port, each
+// sends the first half of a request head (a song.php request line and the start of a header)
+// and then one more byte of that header every `interval` from a thread of its own. The
+// destructor stops the trickle and closes every connection.
+class SlowClients {
+public:
+    SlowClients(int port, int n, std::chrono::milliseconds interval);
+    ~SlowClients();
+    SlowClients(const SlowClients&) = delete;
+    SlowClients& operator=(const SlowClients&) = delete;
+    int Opened() const { return static_cast<int>(fds_.size()); }  // connections made of the n
+
+private:
+    std::vector<int> fds_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread trickle_;
+};
 
 // Runs a shell command line; returns its exit code and its standard output (and standard
 // error when mergeErrors).
